@@ -1,0 +1,191 @@
+#include "GraphPipeline.h"
+
+#include "BusNotifier.h"
+
+#include <cstring>
+#include <utility>
+
+namespace Zimbrel::Media {
+
+namespace {
+
+GstObjectPtr<GstElement> makeElement(const char *factory)
+{
+    return adoptFloating(gst_element_factory_make(factory, nullptr));
+}
+
+bool isAudioPad(GstPad *pad)
+{
+    GstCapsPtr caps(gst_pad_get_current_caps(pad));
+    if (!caps)
+        caps.reset(gst_pad_query_caps(pad, nullptr));
+    if (!caps || gst_caps_is_empty(caps.get()) || gst_caps_is_any(caps.get()))
+        return false;
+    const GstStructure *structure = gst_caps_get_structure(caps.get(), 0);
+    return std::strncmp(gst_structure_get_name(structure), "audio/", 6) == 0;
+}
+
+} // namespace
+
+GraphPipeline::GraphPipeline()
+{
+    auto pipeline = adoptFloating(gst_pipeline_new(nullptr));
+    auto source = makeElement("filesrc");
+    auto decoder = makeElement("decodebin");
+    auto convert = makeElement("audioconvert");
+    auto resample = makeElement("audioresample");
+    auto sink = makeElement("autoaudiosink");
+    if (!pipeline || !source || !decoder || !convert || !resample || !sink)
+        return;
+
+    gst_bin_add_many(GST_BIN(pipeline.get()), source.get(), decoder.get(), convert.get(),
+                     resample.get(), sink.get(), nullptr);
+    if (!gst_element_link(source.get(), decoder.get())
+        || !gst_element_link_many(convert.get(), resample.get(), sink.get(), nullptr))
+        return;
+
+    g_signal_connect(decoder.get(), "pad-added", G_CALLBACK(&GraphPipeline::onPadAdded), this);
+    g_signal_connect(decoder.get(), "no-more-pads", G_CALLBACK(&GraphPipeline::onNoMorePads),
+                     this);
+
+    m_bus = adoptFull(gst_element_get_bus(pipeline.get()));
+    gst_bus_set_sync_handler(m_bus.get(), &GraphPipeline::onBusMessage, this, nullptr);
+
+    m_source = source.get();
+    m_convert = convert.get();
+    m_pipeline = std::move(pipeline);
+}
+
+GraphPipeline::~GraphPipeline()
+{
+    if (!m_pipeline)
+        return;
+    releaseNotifier();
+    // NULL joins every streaming thread, so no callback of ours runs after it.
+    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    gst_bus_set_sync_handler(m_bus.get(), nullptr, nullptr, nullptr);
+}
+
+bool GraphPipeline::preroll(const QByteArray &location, std::chrono::milliseconds timeout)
+{
+    g_object_set(m_source, "location", location.constData(), nullptr);
+    {
+        std::lock_guard lock(m_mutex);
+        m_prerolled = m_failed = m_noAudio = m_atEnd = false;
+    }
+
+    const GstStateChangeReturn change = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
+    if (change == GST_STATE_CHANGE_FAILURE)
+        return false;
+
+    std::unique_lock lock(m_mutex);
+    if (change == GST_STATE_CHANGE_ASYNC) {
+        m_changed.wait_for(lock, timeout, [this] { return m_prerolled || m_failed || m_noAudio; });
+        if (!m_prerolled)
+            return false;
+    }
+    return !m_failed && !m_noAudio && m_audioLinked;
+}
+
+bool GraphPipeline::atEnd() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_atEnd;
+}
+
+bool GraphPipeline::clearEnd()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_atEnd, false);
+}
+
+void GraphPipeline::markEnd()
+{
+    std::lock_guard lock(m_mutex);
+    m_atEnd = true;
+}
+
+bool GraphPipeline::hasFailed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_failed;
+}
+
+void GraphPipeline::setNotifyTarget(QWidget *target)
+{
+    releaseNotifier();
+    if (!target)
+        return;
+    auto *notifier = new BusNotifier(target);
+    std::lock_guard lock(m_mutex);
+    m_notifier = notifier;
+}
+
+void GraphPipeline::releaseNotifier()
+{
+    BusNotifier *notifier = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        notifier = std::exchange(m_notifier, nullptr);
+    }
+    if (notifier) {
+        // Its queued events may still be delivered to it; detached, it drops them.
+        notifier->detach();
+        notifier->deleteLater();
+    }
+}
+
+GstBusSyncReply GraphPipeline::onBusMessage(GstBus *, GstMessage *message, gpointer self)
+{
+    static_cast<GraphPipeline *>(self)->handleMessage(message);
+    // Nobody pops the bus: keeping messages would only let them pile up.
+    return GST_BUS_DROP;
+}
+
+void GraphPipeline::handleMessage(GstMessage *message)
+{
+    std::lock_guard lock(m_mutex);
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ASYNC_DONE:
+        if (GST_MESSAGE_SRC(message) == GST_OBJECT_CAST(m_pipeline.get())) {
+            m_prerolled = true;
+            m_changed.notify_all();
+        }
+        break;
+    case GST_MESSAGE_ERROR:
+        // A stream that broke off has ended: whoever waits for its end moves on.
+        m_failed = true;
+        m_atEnd = true;
+        m_changed.notify_all();
+        break;
+    case GST_MESSAGE_EOS:
+        m_atEnd = true;
+        break;
+    default:
+        break;
+    }
+    if (m_notifier)
+        m_notifier->notify();
+}
+
+void GraphPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
+{
+    auto *pipeline = static_cast<GraphPipeline *>(self);
+    if (pipeline->m_audioLinked || !isAudioPad(pad))
+        return;
+    GstObjectPtr<GstPad> sinkPad(gst_element_get_static_pad(pipeline->m_convert, "sink"));
+    if (gst_pad_link(pad, sinkPad.get()) == GST_PAD_LINK_OK)
+        pipeline->m_audioLinked = true;
+}
+
+void GraphPipeline::onNoMorePads(GstElement *, gpointer self)
+{
+    auto *pipeline = static_cast<GraphPipeline *>(self);
+    if (pipeline->m_audioLinked)
+        return;
+    std::lock_guard lock(pipeline->m_mutex);
+    pipeline->m_noAudio = true;
+    pipeline->m_changed.notify_all();
+}
+
+} // namespace Zimbrel::Media

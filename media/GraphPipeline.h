@@ -1,0 +1,74 @@
+#pragma once
+
+#include "GstHandles.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+class QWidget;
+
+namespace Zimbrel::Media {
+
+class BusNotifier;
+
+// The GStreamer pipeline behind one MediaGraph:
+//   filesrc ! decodebin ! audioconvert ! audioresample ! autoaudiosink
+// Only the first audio stream is linked; video and other streams are left
+// unlinked, so no video window ever opens.
+//
+// Bus messages are handled synchronously on whichever thread posts them:
+// they only update the flags below and wake the waiting UI thread.
+class GraphPipeline
+{
+public:
+    GraphPipeline();
+    ~GraphPipeline();
+    GraphPipeline(const GraphPipeline &) = delete;
+    GraphPipeline &operator=(const GraphPipeline &) = delete;
+
+    bool isValid() const { return m_pipeline != nullptr; }
+    GstElement *element() const { return m_pipeline.get(); }
+
+    // Opens location and waits until the first audio stream has prerolled,
+    // an error has been posted, the file turned out to hold no audio, or
+    // timeout has passed. True only for prerolled audio.
+    bool preroll(const QByteArray &location, std::chrono::milliseconds timeout);
+
+    bool atEnd() const;
+    // Returns whether the end had been reached.
+    bool clearEnd();
+    void markEnd();
+    bool hasFailed() const;
+
+    void setNotifyTarget(QWidget *target);
+
+private:
+    static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
+    static void onPadAdded(GstElement *decoder, GstPad *pad, gpointer self);
+    static void onNoMorePads(GstElement *decoder, gpointer self);
+
+    void handleMessage(GstMessage *message);
+    void releaseNotifier();
+
+    GstObjectPtr<GstElement> m_pipeline;
+    GstObjectPtr<GstBus> m_bus;
+    // Owned by the pipeline, valid as long as it is.
+    GstElement *m_source = nullptr;
+    GstElement *m_convert = nullptr;
+
+    std::atomic<bool> m_audioLinked{false};
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_prerolled = false;
+    bool m_failed = false;
+    bool m_noAudio = false;
+    bool m_atEnd = false;
+    BusNotifier *m_notifier = nullptr;
+};
+
+} // namespace Zimbrel::Media

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <memory>
+
+namespace Zimbrel::Media {
+
+// Owning handles for GStreamer and GLib references. Each handle holds exactly
+// one reference and drops it when it goes out of scope.
+
+struct GstObjectUnref {
+    void operator()(gpointer object) const { gst_object_unref(object); }
+};
+template <typename T>
+using GstObjectPtr = std::unique_ptr<T, GstObjectUnref>;
+
+// Element factories hand out floating references; sinking one makes it ours.
+template <typename T>
+GstObjectPtr<T> adoptFloating(T *object)
+{
+    if (object)
+        gst_object_ref_sink(object);
+    return GstObjectPtr<T>(object);
+}
+
+// For calls documented as "transfer full".
+template <typename T>
+GstObjectPtr<T> adoptFull(T *object)
+{
+    return GstObjectPtr<T>(object);
+}
+
+struct GstCapsUnref {
+    void operator()(GstCaps *caps) const { gst_caps_unref(caps); }
+};
+using GstCapsPtr = std::unique_ptr<GstCaps, GstCapsUnref>;
+
+struct GErrorFree {
+    void operator()(GError *error) const { g_error_free(error); }
+};
+using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
+
+} // namespace Zimbrel::Media

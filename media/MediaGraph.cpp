@@ -1,0 +1,194 @@
+#include "MediaGraph.h"
+
+#include "GraphPipeline.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <mutex>
+
+namespace Zimbrel::Media {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A short audio file prerolls in milliseconds; this only bounds the wait for
+// one that never will.
+constexpr auto kPrerollTimeout = 3s;
+
+bool initialiseGStreamer()
+{
+    static std::once_flag once;
+    static bool initialised = false;
+    std::call_once(once, [] {
+        GError *rawError = nullptr;
+        initialised = gst_init_check(nullptr, nullptr, &rawError);
+        GErrorPtr error(rawError);
+    });
+    return initialised;
+}
+
+// Checked before GStreamer sees the name: opening a FIFO or a device can block
+// in the kernel, where no time-out reaches.
+bool isReadableNonEmptyFile(const QByteArray &path)
+{
+    struct stat info {};
+    return !path.isEmpty() && ::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode)
+           && info.st_size > 0 && ::access(path.constData(), R_OK) == 0;
+}
+
+double toSeconds(gint64 nanoseconds)
+{
+    return static_cast<double>(nanoseconds) / GST_SECOND;
+}
+
+} // namespace
+
+std::shared_ptr<MediaGraph> MediaGraph::create()
+{
+    if (!initialiseGStreamer())
+        return nullptr;
+    std::shared_ptr<MediaGraph> graph(new MediaGraph);
+    if (!graph->m_pipeline->isValid())
+        return nullptr;
+    return graph;
+}
+
+MediaGraph::MediaGraph()
+    : m_pipeline(std::make_unique<GraphPipeline>())
+{
+}
+
+MediaGraph::~MediaGraph() = default;
+
+bool MediaGraph::RenderFile(const QString &fileName)
+{
+    if (m_rendered)
+        return false;
+    const QByteArray path = QFile::encodeName(fileName);
+    if (!isReadableNonEmptyFile(path))
+        return false;
+    if (!m_pipeline->preroll(path, kPrerollTimeout)) {
+        gst_element_set_state(m_pipeline->element(), GST_STATE_NULL);
+        return false;
+    }
+    m_rendered = true;
+    return true;
+}
+
+bool MediaGraph::Run()
+{
+    if (!m_rendered || m_pipeline->hasFailed())
+        return false;
+    if (gst_element_set_state(m_pipeline->element(), GST_STATE_PLAYING)
+        == GST_STATE_CHANGE_FAILURE)
+        return false;
+    m_stopped = false;
+    return true;
+}
+
+void MediaGraph::Stop()
+{
+    if (!m_rendered || m_stopped)
+        return;
+    // Read while GStreamer still answers: these are the values kept from now on.
+    CurrentPosition();
+    StopTime();
+    gst_element_set_state(m_pipeline->element(), GST_STATE_NULL);
+    m_stopped = true;
+}
+
+std::optional<int> MediaGraph::GetState(int timeoutMs)
+{
+    if (m_pipeline->hasFailed())
+        return std::nullopt;
+    if (!m_rendered)
+        return Stopped;
+    GstState current = GST_STATE_VOID_PENDING;
+    GstState pending = GST_STATE_VOID_PENDING;
+    const GstStateChangeReturn result = gst_element_get_state(
+        m_pipeline->element(), &current, &pending, GstClockTime(timeoutMs) * GST_MSECOND);
+    if (result == GST_STATE_CHANGE_FAILURE)
+        return std::nullopt;
+    // A change still under way reports the state being entered.
+    const GstState state = pending != GST_STATE_VOID_PENDING ? pending : current;
+    switch (state) {
+    case GST_STATE_PLAYING:
+        return Running;
+    case GST_STATE_PAUSED:
+        return Paused;
+    default:
+        return Stopped;
+    }
+}
+
+std::optional<double> MediaGraph::CurrentPosition()
+{
+    if (m_pipeline->atEnd())
+        return StopTime();
+    if (auto position = queryPosition())
+        m_lastPosition = position;
+    return m_lastPosition;
+}
+
+std::optional<double> MediaGraph::StopTime()
+{
+    if (m_endTime)
+        return m_endTime;
+    if (auto duration = queryDuration())
+        m_lastStopTime = duration;
+    if (m_pipeline->atEnd()) {
+        // Ended: from now on position and stop time are one and the same value.
+        m_endTime = m_lastStopTime ? m_lastStopTime : m_lastPosition;
+        return m_endTime;
+    }
+    return m_lastStopTime;
+}
+
+bool MediaGraph::PutCurrentPosition(double seconds)
+{
+    if (!m_rendered || m_stopped || m_pipeline->hasFailed() || seconds < 0)
+        return false;
+    const bool wasAtEnd = m_pipeline->clearEnd();
+    const auto target = static_cast<gint64>(seconds * GST_SECOND);
+    if (!gst_element_seek_simple(m_pipeline->element(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
+                                 target)) {
+        if (wasAtEnd)
+            m_pipeline->markEnd();
+        return false;
+    }
+    m_endTime.reset();
+    // The pipeline answers no position query until it has prerolled again.
+    m_lastPosition = seconds;
+    return true;
+}
+
+void MediaGraph::SetNotifyWindow(QWidget *target)
+{
+    m_pipeline->setNotifyTarget(target);
+}
+
+std::optional<double> MediaGraph::queryPosition() const
+{
+    gint64 position = 0;
+    if (!m_rendered || m_stopped
+        || !gst_element_query_position(m_pipeline->element(), GST_FORMAT_TIME, &position)
+        || position < 0)
+        return std::nullopt;
+    return toSeconds(position);
+}
+
+std::optional<double> MediaGraph::queryDuration() const
+{
+    gint64 duration = 0;
+    if (!m_rendered || m_stopped
+        || !gst_element_query_duration(m_pipeline->element(), GST_FORMAT_TIME, &duration)
+        || duration < 0)
+        return std::nullopt;
+    return toSeconds(duration);
+}
+
+} // namespace Zimbrel::Media

@@ -1,0 +1,84 @@
+#include "MusicList.h"
+
+#include "MediaGraph.h"
+#include "Twips.h"
+
+#include <QLabel>
+#include <QTimer>
+
+namespace Zimbrel {
+
+namespace {
+constexpr int kDesignTimerPeriodMs = 200;
+}
+
+MusicList::MusicList(QWidget *parent)
+    : QWidget(parent)
+{
+    setFixedSizeInTwips(this, 1500, 375);
+
+    Label1 = new QLabel(QStringLiteral("Label1"), this);
+    setGeometryInTwips(Label1, 150, -45, 1215, 495);
+
+    MusicPict = new QWidget(this);
+    MusicPict->setObjectName(QStringLiteral("MusicPict"));
+    MusicPict->setMouseTracking(true);
+    setGeometryInTwips(MusicPict, 0, 0, 1500, 375);
+
+    MusTim = new QTimer(this);
+    MusTim->setObjectName(QStringLiteral("MusTim"));
+    // The playlist's gap between items is bounded by this period: keep it exact.
+    MusTim->setTimerType(Qt::PreciseTimer);
+    MusTim->setInterval(kDesignTimerPeriodMs);
+}
+
+// Members release their graphs here, which silences every channel.
+MusicList::~MusicList() = default;
+
+bool MusicList::Init(int MusInterval)
+{
+    if (MusInterval < 0)
+        return false;
+    MusTim->setInterval(MusInterval);
+    ListEnd = 1;
+    ListCur = ListEnd;
+    return true;
+}
+
+QString MusicList::Dilation() const
+{
+    return DilStr;
+}
+
+void MusicList::Dilation(const QString &DargValue)
+{
+    DilStr = DargValue.startsWith(u'.') ? DargValue : u'.' + DargValue;
+}
+
+QString MusicList::Folder() const
+{
+    return FoldStr;
+}
+
+void MusicList::FoldMus(const QString &FargValue, const QString &DargValue)
+{
+    Dilation(DargValue);
+    FoldStr = FargValue.endsWith(u'/') ? FargValue : FargValue + u'/';
+}
+
+qint16 MusicList::NotPlay() const
+{
+    return NotPlayStat;
+}
+
+void MusicList::NotPlay(qint16 vNewValue)
+{
+    NotPlayStat = vNewValue;
+}
+
+QString MusicList::completedName(const QString &name) const
+{
+    return FoldStr + name + DilStr;
+}
+
+} // namespace Zimbrel

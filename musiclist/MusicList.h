@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QLabel;
+class QTimer;
+
+namespace Zimbrel {
+
+namespace Media {
+class MediaGraph;
+}
+
+// A sound player that a window places on itself: a one-shot sound channel,
+// a looping music channel, a playlist of up to 1024 files and a composer that
+// speaks numbers from recorded clips. Every member runs on the UI thread;
+// playback runs on GStreamer's threads and never blocks the caller for long.
+//
+// Members that start playback report failure as a false result and never
+// throw; stop members never fail.
+class MusicList : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MusicList(QWidget *parent = nullptr);
+    ~MusicList() override;
+
+    // Sets the playlist's polling period in milliseconds and resets its
+    // counters. Stops nothing. False, with nothing changed, for a negative
+    // period.
+    bool Init(int MusInterval = 200);
+
+    // Extension used to complete short names; always stored with a leading ".".
+    QString Dilation() const;
+    void Dilation(const QString &DargValue);
+
+    // Folder used to complete short names, with a trailing "/"; empty means
+    // names are used as given. Set only through FoldMus.
+    QString Folder() const;
+
+    // Sets the extension (a leading "." is added when missing), then the
+    // folder (a trailing "/" is added when missing). Once a folder is set,
+    // short names are completed as folder + name + extension.
+    void FoldMus(const QString &FargValue, const QString &DargValue = QStringLiteral(".mp3"));
+
+    // Plays File once on the sound channel, replacing any earlier sound.
+    // With MusicStat true the request is refused while muted, and a short
+    // name is completed with the folder and extension; the caller's variable
+    // then receives the completed name.
+    bool PlaySound(QString &File, bool MusicStat = true);
+    bool PlaySound(const QString &File, bool MusicStat = true);
+
+    // Silences the sound channel. Does nothing when it is silent.
+    void StopSound();
+
+    // Mute flag: any non-zero value mutes the playlist, the composer and
+    // PlaySound with MusicStat true.
+    qint16 NotPlay() const;
+    void NotPlay(qint16 vNewValue);
+
+private:
+    using GraphPtr = std::shared_ptr<Media::MediaGraph>;
+
+    QString completedName(const QString &name) const;
+
+    QWidget *MusicPict = nullptr;
+    QTimer *MusTim = nullptr;
+    QLabel *Label1 = nullptr;
+
+    GraphPtr SoundGraph;
+    GraphPtr MusicGraph;
+    GraphPtr ListGraph;
+    QString DilStr;
+    QString FoldStr;
+    qint32 ListEnd = 0;
+    // Slots 1..1024; element 0 is never used.
+    std::array<QString, 1025> ListFiles;
+    qint16 NotPlayStat = 0;
+    qint32 ListCur = 0;
+    bool LoopStat = false;
+    GraphPtr ListPos;
+};
+
+} // namespace Zimbrel

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <functional>
+
+// Turns SIGTERM, SIGINT and SIGHUP into a call of onSignal(signalNumber) on
+// the UI thread, so the program can close its window and silence its sounds
+// instead of dying mid-playback.
+void handleTerminationSignals(std::function<void(int)> onSignal);

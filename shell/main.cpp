@@ -1,0 +1,25 @@
+#include "DisplayCheck.h"
+#include "SubMain.h"
+#include "TerminationSignals.h"
+#include "ZMBMain.h"
+
+#include <QStringList>
+
+int main(int argc, char **argv)
+{
+    // The argument text goes to SubMain as received; Qt gets only the
+    // program's name, so no argument is ever taken as a Qt option.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    int qtArgc = 1;
+    char *qtArgv[] = {argv[0], nullptr};
+
+    auto app = openDisplay(qtArgc, qtArgv);
+    handleTerminationSignals([](int signalNumber) { SubMain::EndProgram(128 + signalNumber); });
+
+    SubMain::Main(arguments);
+    const int status = app->exec();
+    ZMBMain::unload();
+    return status;
+}

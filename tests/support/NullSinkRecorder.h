@@ -1,0 +1,34 @@
+#pragma once
+
+#include "WaveFile.h"
+
+#include <QProcess>
+
+namespace ZimbrelTest {
+
+// Records what is played into the test's null sink (named by the variable
+// ZIMBREL_TEST_SINK that tests/with-services sets) through its monitor.
+class NullSinkRecorder
+{
+public:
+    static constexpr int kRate = 48000;
+
+    NullSinkRecorder();
+    ~NullSinkRecorder();
+
+    // Starts recording and returns once samples flow; false when the sink
+    // cannot be recorded (the test harness is not running).
+    bool start();
+    // Stops and returns everything recorded since start().
+    Samples stop();
+
+    // Why start() failed.
+    QString error() const { return m_error; }
+
+private:
+    QProcess m_parec;
+    QByteArray m_bytes;
+    QString m_error;
+};
+
+} // namespace ZimbrelTest

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "WaveFile.h"
+
+#include <QVector>
+
+namespace ZimbrelTest {
+
+// One stretch of sound in a recording, in seconds from its start.
+struct Segment {
+    double start = 0;
+    double length = 0;
+    double end() const { return start + length; }
+};
+
+// The stretches where the level stays above threshold (a fraction of full
+// scale), measured in 1 ms blocks. Quieter stretches shorter than
+// bridgeSeconds are taken as part of the sound around them.
+QVector<Segment> findSounds(const Samples &samples, double threshold = 0.02,
+                            double bridgeSeconds = 0.012);
+
+} // namespace ZimbrelTest
