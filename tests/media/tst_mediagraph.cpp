@@ -1,0 +1,252 @@
+#include "MediaGraph.h"
+
+#include "NullSinkRecorder.h"
+#include "SoundSegments.h"
+#include "TestFiles.h"
+#include "WaveFile.h"
+
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QWidget>
+#include <QtTest>
+
+using namespace ZimbrelTest;
+using Zimbrel::Media::MediaGraph;
+
+namespace {
+
+// Counts the mouse moves a graph posts, and on which thread they arrive.
+class NotificationCounter : public QWidget
+{
+public:
+    NotificationCounter() { setMouseTracking(true); }
+
+    int moves = 0;
+    int offThread = 0;
+
+protected:
+    void mouseMoveEvent(QMouseEvent *) override
+    {
+        ++moves;
+        if (QThread::currentThread() != thread())
+            ++offThread;
+    }
+};
+
+} // namespace
+
+class TestMediaGraph : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void renderFile_fails_data();
+    void renderFile_fails();
+    void renderFile_playsAudio_data();
+    void renderFile_playsAudio();
+    void positionEqualsStopTime_atEnd_data();
+    void positionEqualsStopTime_atEnd();
+    void rewindAfterEnd_playsAgain();
+    void stop_keepsLastValues();
+    void notifications_arriveOnUiThread_andStopWithRelease();
+    void releasingLastReference_silences();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+void TestMediaGraph::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(!writeToneWave(path("tone.wav"), 0.25, 660).isEmpty());
+    QVERIFY(!writeToneWave(path("long.wav"), 1.5, 440).isEmpty());
+    QVERIFY(!encodeMp3(path("tone.wav"), path("tone.mp3")).isEmpty());
+    QVERIFY(!writeBytes(path("empty.wav"), {}).isEmpty());
+    QVERIFY(!writeBytes(path("text.wav"), "just some words, not a sound\n").isEmpty());
+    QByteArray noise(64 * 1024, '\0');
+    for (qsizetype i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251);
+    QVERIFY(!writeBytes(path("noise.mp3"), noise).isEmpty());
+    QFile header(path("tone.wav"));
+    QVERIFY(header.open(QIODevice::ReadOnly));
+    const QByteArray waveHeader = header.read(44);
+    QVERIFY(!writeBytes(path("cut-header.wav"), waveHeader.left(20)).isEmpty());
+    QVERIFY(!writeBytes(path("header-over-noise.wav"), waveHeader + noise).isEmpty());
+    QVERIFY(QDir(m_dir.path()).mkdir("folder.wav"));
+    QVERIFY(!makeFifo(path("fifo.wav")).isEmpty());
+    QVERIFY(runGstLaunch(QStringLiteral("videotestsrc num-buffers=10 ! jpegenc ! avimux ! "
+                                        "filesink location=%1")
+                             .arg(path("video-only.avi"))));
+    QVERIFY(runGstLaunch(QStringLiteral("avimux name=mux ! filesink location=%1 "
+                                        "videotestsrc num-buffers=10 ! jpegenc ! mux. "
+                                        "audiotestsrc num-buffers=20 ! audioconvert ! mux.")
+                             .arg(path("audio-video.avi"))));
+}
+
+void TestMediaGraph::renderFile_fails_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("missing") << path("missing.wav");
+    QTest::newRow("empty") << path("empty.wav");
+    QTest::newRow("text named .wav") << path("text.wav");
+    QTest::newRow("random bytes named .mp3") << path("noise.mp3");
+    QTest::newRow("wav header cut short") << path("cut-header.wav");
+    QTest::newRow("directory") << path("folder.wav");
+    QTest::newRow("fifo without a writer") << path("fifo.wav");
+    QTest::newRow("device") << QStringLiteral("/dev/zero");
+    QTest::newRow("video only") << path("video-only.avi");
+    QTest::newRow("looks like a url") << QStringLiteral("http://127.0.0.1:9/a.wav");
+    QTest::newRow("empty name") << QString();
+}
+
+void TestMediaGraph::renderFile_fails()
+{
+    QFETCH(QString, file);
+    auto graph = MediaGraph::create();
+    QVERIFY(graph);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(!graph->RenderFile(file));
+    // Bounded by the preroll time-out, never by a kernel or network wait.
+    QVERIFY2(elapsed.elapsed() < 3500, qPrintable(QString::number(elapsed.elapsed())));
+    QVERIFY(!graph->Run());
+}
+
+void TestMediaGraph::renderFile_playsAudio_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("wav") << path("tone.wav");
+    QTest::newRow("mp3") << path("tone.mp3");
+    QTest::newRow("audio beside video") << path("audio-video.avi");
+    QTest::newRow("header over noise: plays what decodes") << path("header-over-noise.wav");
+}
+
+void TestMediaGraph::renderFile_playsAudio()
+{
+    QFETCH(QString, file);
+    NullSinkRecorder recorder;
+    QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+    auto graph = MediaGraph::create();
+    QVERIFY(graph->RenderFile(file));
+    QCOMPARE(graph->GetState(100), std::optional<int>(MediaGraph::Paused));
+    QVERIFY(graph->Run());
+    QTRY_COMPARE_WITH_TIMEOUT(graph->GetState(100), std::optional<int>(MediaGraph::Running), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(graph->CurrentPosition() == graph->StopTime(), 5000);
+    QTest::qWait(100);
+    QVERIFY(!findSounds(recorder.stop()).isEmpty());
+}
+
+void TestMediaGraph::positionEqualsStopTime_atEnd_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("wav") << path("tone.wav") << 0.25;
+    QTest::newRow("mp3") << path("tone.mp3") << 0.25;
+}
+
+void TestMediaGraph::positionEqualsStopTime_atEnd()
+{
+    QFETCH(QString, file);
+    QFETCH(double, seconds);
+    auto graph = MediaGraph::create();
+    QVERIFY(graph->RenderFile(file));
+    QVERIFY(graph->Run());
+    QVERIFY(graph->CurrentPosition().value() < graph->StopTime().value());
+    QTRY_VERIFY_WITH_TIMEOUT(graph->CurrentPosition() == graph->StopTime(), 5000);
+    // Exactly equal, and stays so: callers compare with ==.
+    const double end = graph->StopTime().value();
+    QCOMPARE(graph->CurrentPosition().value(), end);
+    QTest::qWait(50);
+    QCOMPARE(graph->CurrentPosition().value(), end);
+    // MP3 adds encoder padding: about a frame.
+    QVERIFY2(std::abs(end - seconds) < 0.06, qPrintable(QString::number(end)));
+    QCOMPARE(graph->GetState(100), std::optional<int>(MediaGraph::Running));
+}
+
+void TestMediaGraph::rewindAfterEnd_playsAgain()
+{
+    NullSinkRecorder recorder;
+    QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+    auto graph = MediaGraph::create();
+    QVERIFY(graph->RenderFile(path("tone.wav")));
+    QVERIFY(graph->Run());
+    QTRY_VERIFY_WITH_TIMEOUT(graph->CurrentPosition() == graph->StopTime(), 5000);
+    QTest::qWait(150);
+    QVERIFY(graph->PutCurrentPosition(0));
+    QVERIFY(graph->CurrentPosition().value() < graph->StopTime().value());
+    QTRY_VERIFY_WITH_TIMEOUT(graph->CurrentPosition() == graph->StopTime(), 5000);
+    QTest::qWait(100);
+    const auto sounds = findSounds(recorder.stop());
+    QCOMPARE(sounds.size(), 2);
+    for (const Segment &sound : sounds)
+        QVERIFY2(std::abs(sound.length - 0.25) < 0.03, qPrintable(QString::number(sound.length)));
+}
+
+void TestMediaGraph::stop_keepsLastValues()
+{
+    auto graph = MediaGraph::create();
+    QVERIFY(graph->RenderFile(path("long.wav")));
+    QVERIFY(graph->Run());
+    QTest::qWait(300);
+    graph->Stop();
+    QCOMPARE(graph->GetState(100), std::optional<int>(MediaGraph::Stopped));
+    const auto position = graph->CurrentPosition();
+    const auto stopTime = graph->StopTime();
+    QVERIFY(position && stopTime);
+    QVERIFY(*position > 0.1 && *position < 1.0);
+    QCOMPARE(*stopTime, 1.5);
+    QTest::qWait(50);
+    QCOMPARE(graph->CurrentPosition(), position);
+    graph->Stop(); // stopping twice is harmless
+    QVERIFY(!graph->PutCurrentPosition(0));
+}
+
+void TestMediaGraph::notifications_arriveOnUiThread_andStopWithRelease()
+{
+    NotificationCounter counter;
+    auto graph = MediaGraph::create();
+    QVERIFY(graph->RenderFile(path("tone.wav")));
+    graph->SetNotifyWindow(&counter);
+    QVERIFY(graph->Run());
+    QTRY_VERIFY_WITH_TIMEOUT(graph->CurrentPosition() == graph->StopTime(), 5000);
+    // The end of the stream itself is announced.
+    QTRY_VERIFY(counter.moves > 0);
+    const int atEnd = counter.moves;
+    QVERIFY(graph->PutCurrentPosition(0));
+    QTRY_VERIFY(counter.moves > atEnd);
+    QCOMPARE(counter.offThread, 0);
+
+    graph.reset();
+    QCoreApplication::processEvents();
+    const int afterRelease = counter.moves;
+    QTest::qWait(300);
+    QCOMPARE(counter.moves, afterRelease);
+}
+
+void TestMediaGraph::releasingLastReference_silences()
+{
+    NullSinkRecorder recorder;
+    QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+    auto graph = MediaGraph::create();
+    QVERIFY(graph->RenderFile(path("long.wav")));
+    QVERIFY(graph->Run());
+    auto sharer = graph;
+    QTest::qWait(300);
+    graph.reset(); // the other holder keeps it playing
+    QTest::qWait(300);
+    sharer.reset();
+    QTest::qWait(400);
+    const auto sounds = findSounds(recorder.stop());
+    QCOMPARE(sounds.size(), 1);
+    QVERIFY2(sounds.first().length > 0.45 && sounds.first().length < 0.9,
+             qPrintable(QString::number(sounds.first().length)));
+}
+
+QTEST_MAIN(TestMediaGraph)
+#include "tst_mediagraph.moc"
