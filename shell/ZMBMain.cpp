@@ -23,6 +23,20 @@ int virtualKeyCode(const QKeyEvent &event)
     return event.key() == Qt::Key_Escape ? kEscapeKeyCode : event.key();
 }
 
+// Breaking a line at word boundaries costs time that grows with the square of
+// the longest unbroken run; a megabyte without a blank would freeze the window.
+QTextOption::WrapMode wrapModeFor(const QString &text)
+{
+    constexpr qsizetype kLongestWordToWrapAtBoundaries = 4096;
+    qsizetype run = 0;
+    for (QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongestWordToWrapAtBoundaries)
+            return QTextOption::WrapAnywhere;
+    }
+    return QTextOption::WrapAtWordBoundaryOrAnywhere;
+}
+
 int shiftState(Qt::KeyboardModifiers modifiers)
 {
     return (modifiers & Qt::ShiftModifier ? kShiftMask : 0)
@@ -81,6 +95,7 @@ ZMBMain::~ZMBMain()
 void ZMBMain::ShowMess(const QString &smNum, const QString &smText)
 {
     ML->Init(20);
+    ZMBEdit->setWordWrapMode(wrapModeFor(smText));
     ZMBEdit->setPlainText(smText);
     show();
     raise();
