@@ -30,6 +30,7 @@ MusicList::MusicList(QWidget *parent)
     // The playlist's gap between items is bounded by this period: keep it exact.
     MusTim->setTimerType(Qt::PreciseTimer);
     MusTim->setInterval(kDesignTimerPeriodMs);
+    connect(MusTim, &QTimer::timeout, this, &MusicList::MusTim_Timer);
 }
 
 // Members release their graphs here, which silences every channel.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PositionUnavailable.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -63,10 +65,50 @@ public:
     qint16 NotPlay() const;
     void NotPlay(qint16 vNewValue);
 
+    // --- Playlist: up to 1024 files played one after another ---------------
+
+    // Appends a file; a short name is completed while a folder is set. The
+    // first file of an empty list starts at once, the others wait their turn.
+    // False while muted, when the list is full, and before Init or Clear has
+    // first run.
+    bool AddFile(QString mnFile);
+
+    // Silences the current item and empties the list.
+    void Clear();
+
+    // Entries of the current list, played ones included; -1 before Init or
+    // Clear has first run.
+    qint32 Count() const;
+
+    // Seconds into the item that most recently started successfully; 0 before
+    // Init or Clear has first run.
+    // Throws PositionUnavailable when no item has started successfully yet.
+    float Position() const;
+
+    // --- Spoken numbers -----------------------------------------------------
+
+    // Queues the numeral clips that speak ListNum (0 to 9999) from the folder
+    // set through FoldMus. Returns folder + number + extension, or an empty
+    // string when muted, when no folder is set, or when the number ends in
+    // zeros that are not spoken (20, 100, 3400...).
+    QString Number(qint32 ListNum);
+
 private:
     using GraphPtr = std::shared_ptr<Media::MediaGraph>;
 
+    // Reads the widget's private state in tests; defined only there.
+    friend class MusicListProbe;
+
     QString completedName(const QString &name) const;
+
+    // Playlist.
+    void PlayCurrent();
+    void StopCurrent();
+    void MusTim_Timer();
+    bool currentItemEnded() const;
+
+    // Spoken numbers.
+    static QString NumStr(qint32 value);
 
     QWidget *MusicPict = nullptr;
     QTimer *MusTim = nullptr;

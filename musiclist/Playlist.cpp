@@ -1,0 +1,125 @@
+#include "MusicList.h"
+
+#include "MediaGraph.h"
+
+#include <QTimer>
+
+namespace Zimbrel {
+
+namespace {
+constexpr qint32 kFirstSlot = 1;
+constexpr qint32 kLastSlot = 1024;
+
+constexpr bool isSlot(qint32 index)
+{
+    return index >= kFirstSlot && index <= kLastSlot;
+}
+} // namespace
+
+PositionUnavailable::~PositionUnavailable() = default;
+
+bool MusicList::AddFile(QString mnFile)
+{
+    if (NotPlayStat)
+        return false;
+    try {
+        if (!FoldStr.isEmpty())
+            mnFile = completedName(mnFile);
+        // Refuses the 1025th entry, and every entry before the first reset.
+        if (!isSlot(ListEnd))
+            return false;
+        ListFiles[ListEnd] = mnFile;
+        if (ListEnd == kFirstSlot) {
+            PlayCurrent();
+            // On even when the file failed: the next tick passes it. Left
+            // running when Init reset a playing list, to keep its phase.
+            if (!MusTim->isActive())
+                MusTim->start();
+        }
+        ++ListEnd;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void MusicList::Clear()
+{
+    MusTim->stop();
+    StopCurrent();
+    ListEnd = kFirstSlot;
+    ListCur = ListEnd;
+}
+
+qint32 MusicList::Count() const
+{
+    return ListEnd - 1;
+}
+
+float MusicList::Position() const
+{
+    if (ListCur < kFirstSlot)
+        return 0;
+    if (!ListPos)
+        throw PositionUnavailable("no playlist item has started yet");
+    const std::optional<double> position = ListPos->CurrentPosition();
+    if (!position)
+        throw PositionUnavailable("the playlist item reports no position");
+    return static_cast<float>(*position);
+}
+
+void MusicList::PlayCurrent()
+{
+    try {
+        // The previous graph goes without a Stop: if it still plays, ListPos
+        // keeps it sounding until this item has started.
+        ListGraph = Media::MediaGraph::create();
+        if (ListGraph && isSlot(ListCur) && ListGraph->RenderFile(ListFiles[ListCur])
+            && ListGraph->Run()) {
+            ListPos = ListGraph;
+            return;
+        }
+    } catch (...) {
+    }
+    StopCurrent();
+}
+
+void MusicList::StopCurrent()
+{
+    if (ListGraph)
+        ListGraph->Stop();
+    ListGraph.reset();
+}
+
+bool MusicList::currentItemEnded() const
+{
+    // An item that failed to start has no graph and never ends by itself.
+    // ListPos may still hold an earlier item stopped part-way, whose position
+    // never reaches its stop time: waiting on it would stall the list.
+    if (!ListGraph || !ListPos)
+        return true;
+    const std::optional<double> stopTime = ListPos->StopTime();
+    const std::optional<double> position = ListPos->CurrentPosition();
+    if (!stopTime || !position)
+        return true;
+    // Exact equality: a finished graph reports both as one value. NaN counts
+    // as ended too, so a graph gone wrong cannot hold the list.
+    return !(*position < *stopTime) && !(*position > *stopTime);
+}
+
+void MusicList::MusTim_Timer()
+{
+    if (!currentItemEnded())
+        return;
+    StopCurrent();
+    if (ListCur < ListEnd - 1) {
+        ++ListCur;
+        PlayCurrent();
+        return;
+    }
+    MusTim->stop();
+    ListEnd = kFirstSlot;
+    ListCur = ListEnd;
+}
+
+} // namespace Zimbrel

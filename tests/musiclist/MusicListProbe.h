@@ -1,0 +1,42 @@
+#pragma once
+
+#include "MusicList.h"
+
+#include <QTimer>
+
+namespace Zimbrel {
+
+// Test-only view of a MusicList's private playlist state. The widget
+// declares it a friend; it exists only in the tests.
+class MusicListProbe
+{
+public:
+    explicit MusicListProbe(MusicList &list) : m_list(list) {}
+
+    qint32 listEnd() const { return m_list.ListEnd; }
+    qint32 listCur() const { return m_list.ListCur; }
+    QString slot(int index) const { return m_list.ListFiles.at(index); }
+    bool hasListGraph() const { return m_list.ListGraph != nullptr; }
+    bool hasListPos() const { return m_list.ListPos != nullptr; }
+    // Identity of the graph behind ListPos, to see whether it was replaced.
+    const void *listPosGraph() const { return m_list.ListPos.get(); }
+    bool timerOn() const { return m_list.MusTim->isActive(); }
+    int timerPeriod() const { return m_list.MusTim->interval(); }
+
+    // One tick of the playlist's timer, run now rather than when it fires.
+    void tick() { m_list.MusTim_Timer(); }
+
+    // The entries of the current list, slots 1 to ListEnd - 1.
+    QStringList entries() const
+    {
+        QStringList names;
+        for (int index = 1; index < m_list.ListEnd; ++index)
+            names.append(m_list.ListFiles.at(index));
+        return names;
+    }
+
+private:
+    MusicList &m_list;
+};
+
+} // namespace Zimbrel
