@@ -40,8 +40,13 @@ bool isReadableNonEmptyFile(const QByteArray &path)
            && info.st_size > 0 && ::access(path.constData(), R_OK) == 0;
 }
 
-double toSeconds(gint64 nanoseconds)
+using TimeQuery = gboolean (*)(GstElement *, GstFormat, gint64 *);
+
+std::optional<double> queryTime(GstElement *pipeline, TimeQuery query)
 {
+    gint64 nanoseconds = 0;
+    if (!query(pipeline, GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0)
+        return std::nullopt;
     return static_cast<double>(nanoseconds) / GST_SECOND;
 }
 
@@ -173,22 +178,16 @@ void MediaGraph::SetNotifyWindow(QWidget *target)
 
 std::optional<double> MediaGraph::queryPosition() const
 {
-    gint64 position = 0;
-    if (!m_rendered || m_stopped
-        || !gst_element_query_position(m_pipeline->element(), GST_FORMAT_TIME, &position)
-        || position < 0)
+    if (!m_rendered || m_stopped)
         return std::nullopt;
-    return toSeconds(position);
+    return queryTime(m_pipeline->element(), &gst_element_query_position);
 }
 
 std::optional<double> MediaGraph::queryDuration() const
 {
-    gint64 duration = 0;
-    if (!m_rendered || m_stopped
-        || !gst_element_query_duration(m_pipeline->element(), GST_FORMAT_TIME, &duration)
-        || duration < 0)
+    if (!m_rendered || m_stopped)
         return std::nullopt;
-    return toSeconds(duration);
+    return queryTime(m_pipeline->element(), &gst_element_query_duration);
 }
 
 } // namespace Zimbrel::Media
