@@ -48,6 +48,9 @@ GraphPipeline::GraphPipeline()
     g_signal_connect(decoder.get(), "no-more-pads", G_CALLBACK(&GraphPipeline::onNoMorePads),
                      this);
 
+    // Audio sinks are made once autoaudiosink has chosen one.
+    g_signal_connect(pipeline.get(), "deep-element-added",
+                     G_CALLBACK(&GraphPipeline::onElementAdded), nullptr);
     m_bus = adoptFull(gst_element_get_bus(pipeline.get()));
     gst_bus_set_sync_handler(m_bus.get(), &GraphPipeline::onBusMessage, this, nullptr);
 
@@ -166,6 +169,21 @@ void GraphPipeline::handleMessage(GstMessage *message)
     }
     if (m_notifier)
         m_notifier->notify();
+}
+
+// After a flushing seek pulsesink's clock can report a time far off the
+// stream's; a pipeline running on it then waits for ever at the end of the
+// stream and never reports it, which stalls a rewound music for good. The
+// pipeline runs on the system clock instead, and the sink plays what it is
+// given without correcting it against its own clock.
+void GraphPipeline::onElementAdded(GstBin *, GstBin *, GstElement *element, gpointer)
+{
+    GObjectClass *type = G_OBJECT_GET_CLASS(element);
+    if (g_object_class_find_property(type, "provide-clock")
+        && g_object_class_find_property(type, "slave-method")) {
+        g_object_set(element, "provide-clock", FALSE, nullptr);
+        gst_util_set_object_arg(G_OBJECT(element), "slave-method", "none");
+    }
 }
 
 void GraphPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)

@@ -48,6 +48,7 @@ public:
 
 private:
     static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
+    static void onElementAdded(GstBin *pipeline, GstBin *bin, GstElement *element, gpointer);
     static void onPadAdded(GstElement *decoder, GstPad *pad, gpointer self);
     static void onNoMorePads(GstElement *decoder, gpointer self);
 

@@ -23,6 +23,8 @@ MusicList::MusicList(QWidget *parent)
     MusicPict = new QWidget(this);
     MusicPict->setObjectName(QStringLiteral("MusicPict"));
     MusicPict->setMouseTracking(true);
+    // Its mouse moves drive the music channel's loop (MusicPict_MouseMove).
+    MusicPict->installEventFilter(this);
     setGeometryInTwips(MusicPict, 0, 0, 1500, 375);
 
     MusTim = new QTimer(this);

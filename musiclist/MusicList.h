@@ -93,7 +93,30 @@ public:
     // zeros that are not spoken (20, 100, 3400...).
     QString Number(qint32 ListNum);
 
+    // --- Music channel ------------------------------------------------------
+
+    // Plays File on the music channel, replacing any earlier music. With
+    // PlayMusicStat true the music starts again from its beginning each time
+    // it reaches its end, until StopMusic or the next PlayMusic. The name is
+    // used as given (no completion) and the mute flag does not apply.
+    // File is not changed.
+    bool PlayMusic(QString &File, bool PlayMusicStat = true);
+    bool PlayMusic(const QString &File, bool PlayMusicStat = true);
+
+    // Silences the music channel. Does nothing when it is silent; leaves the
+    // loop flag as it is.
+    void StopMusic();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Music channel: the graph's news and real pointer movement over
+    // MusicPict both arrive here, and both only mean "look at the music".
+    void MusicPict_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers Shift, qreal X,
+                             qreal Y);
+    void CheckLoop();
+
     using GraphPtr = std::shared_ptr<Media::MediaGraph>;
 
     // Reads the widget's private state in tests; defined only there.
