@@ -139,6 +139,7 @@ void TestMusicChannel::initTestCase()
     QVERIFY(writeWave(path("steady.wav"), tone(3.0, 660)));
     QVERIFY(writeWave(path("other.wav"), tone(0.3, 880)));
     QVERIFY(writeWave(path("chime.wav"), tone(0.8, 1320, 48000, 0.3)));
+    QVERIFY(writeWave(path("item.wav"), tone(0.6, 880, 48000, 0.3)));
     QFile(path("empty.wav")).open(QIODevice::WriteOnly);
     QFile text(path("text.wav"));
     QVERIFY(text.open(QIODevice::WriteOnly));
@@ -398,20 +399,27 @@ void TestMusicChannel::channelsPlayTogether()
     QVERIFY(m_list->PlayMusic(path("pass.wav")));
     QTest::qWait(400);
     QVERIFY(m_list->PlaySound(path("chime.wav")));
-    // --- Playlist: start a playlist item here once AddFile is available
-    // --- (a third tone), and check below that it sounds alongside both.
+    QVERIFY(m_list->Init(20));
+    QVERIFY(m_list->AddFile(path("item.wav")));
     QTest::qWait(1400);
     m_list->StopSound();
     m_list->StopMusic();
     const Samples samples = recording.stop();
 
     const QVector<Segment> chime = findTone(samples, 1320);
+    const QVector<Segment> item = findTone(samples, 880);
     const QVector<Segment> music = findTone(samples, 440);
-    const QByteArray heard = ("chime " + describe(chime) + " music " + describe(music)).toUtf8();
+    const QByteArray heard = ("chime " + describe(chime) + " item " + describe(item) + " music "
+                              + describe(music))
+                                 .toUtf8();
 
-    // The sound plays whole over the music...
+    // The sound and the playlist item play whole over the music, together...
     QCOMPARE(chime.size(), 1);
     QVERIFY2(qAbs(chime.first().length - 0.8) < 0.04, heard.constData());
+    QCOMPARE(item.size(), 1);
+    QVERIFY2(qAbs(item.first().length - 0.6) < 0.04, heard.constData());
+    QVERIFY2(item.first().start < chime.first().end() && chime.first().start < item.first().end(),
+             heard.constData());
     // ...and the music loops on undisturbed, during the sound and after it.
     int during = 0;
     int afterwards = 0;
