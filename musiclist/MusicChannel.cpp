@@ -1,10 +1,8 @@
 #include "MusicList.h"
 
-#include "MediaGraph.h"
+#include "GraphHandling.h"
 
 #include <QMouseEvent>
-
-#include <cmath>
 
 namespace Zimbrel {
 
@@ -12,14 +10,6 @@ namespace {
 
 // How long CheckLoop lets a state change under way hold the UI thread.
 constexpr int kStateTimeoutMs = 100;
-
-// The end is reached when position and stop time are the same value; the
-// graph latches both to one value at the end. A value that cannot be ordered
-// (NaN) says nothing useful about the position, and is taken as the end.
-bool standsAtEnd(double position, double stopTime)
-{
-    return std::isunordered(position, stopTime) || position == stopTime;
-}
 
 } // namespace
 
@@ -49,10 +39,7 @@ bool MusicList::PlayMusic(const QString &File, bool PlayMusicStat)
 
 void MusicList::StopMusic()
 {
-    if (MusicGraph)
-        MusicGraph->Stop();
-    // Releasing the graph also drops its notifications still queued.
-    MusicGraph.reset();
+    stopAndRelease(MusicGraph);
 }
 
 bool MusicList::eventFilter(QObject *watched, QEvent *event)

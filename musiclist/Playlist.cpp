@@ -1,6 +1,6 @@
 #include "MusicList.h"
 
-#include "MediaGraph.h"
+#include "GraphHandling.h"
 
 #include <QTimer>
 
@@ -86,9 +86,7 @@ void MusicList::PlayCurrent()
 
 void MusicList::StopCurrent()
 {
-    if (ListGraph)
-        ListGraph->Stop();
-    ListGraph.reset();
+    stopAndRelease(ListGraph);
 }
 
 bool MusicList::currentItemEnded() const
@@ -102,9 +100,7 @@ bool MusicList::currentItemEnded() const
     const std::optional<double> position = ListPos->CurrentPosition();
     if (!stopTime || !position)
         return true;
-    // Exact equality: a finished graph reports both as one value. NaN counts
-    // as ended too, so a graph gone wrong cannot hold the list.
-    return !(*position < *stopTime) && !(*position > *stopTime);
+    return standsAtEnd(*position, *stopTime);
 }
 
 void MusicList::MusTim_Timer()

@@ -1,6 +1,6 @@
 #include "MusicList.h"
 
-#include "MediaGraph.h"
+#include "GraphHandling.h"
 
 namespace Zimbrel {
 
@@ -37,9 +37,7 @@ bool MusicList::PlaySound(const QString &File, bool MusicStat)
 
 void MusicList::StopSound()
 {
-    if (SoundGraph)
-        SoundGraph->Stop();
-    SoundGraph.reset();
+    stopAndRelease(SoundGraph);
 }
 
 } // namespace Zimbrel
