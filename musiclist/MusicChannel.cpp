@@ -20,7 +20,7 @@ bool MusicList::PlayMusic(QString &File, bool PlayMusicStat)
     try {
         StopMusic();
         MusicGraph = Media::MediaGraph::create();
-        if (MusicGraph && MusicGraph->RenderFile(File) && MusicPict) {
+        if (MusicGraph && MusicGraph->RenderFile(File)) {
             MusicGraph->SetNotifyWindow(MusicPict);
             if (MusicGraph->Run())
                 return true;

@@ -6,7 +6,7 @@
 
 namespace Zimbrel {
 
-// Test-only view of a MusicList's private playlist state. The widget
+// Test-only view of a MusicList's private state. The widget
 // declares it a friend; it exists only in the tests.
 class MusicListProbe
 {
@@ -22,6 +22,9 @@ public:
     const void *listPosGraph() const { return m_list.ListPos.get(); }
     bool timerOn() const { return m_list.MusTim->isActive(); }
     int timerPeriod() const { return m_list.MusTim->interval(); }
+
+    bool loopStat() const { return m_list.LoopStat; }
+    std::shared_ptr<Media::MediaGraph> musicGraph() const { return m_list.MusicGraph; }
 
     // One tick of the playlist's timer, run now rather than when it fires.
     void tick() { m_list.MusTim_Timer(); }

@@ -1,33 +1,17 @@
 #include "MediaGraph.h"
-#include "MusicList.h"
+#include "MusicListProbe.h"
 #include "NullSinkRecorder.h"
 #include "SoundSegments.h"
 #include "ToneRuns.h"
 #include "WaveFile.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
-
-namespace Zimbrel {
-
-// Reads the music channel's private state for the checks below.
-class MusicListProbe
-{
-public:
-    static bool loopStat(const MusicList &list) { return list.LoopStat; }
-    static std::shared_ptr<Media::MediaGraph> musicGraph(const MusicList &list)
-    {
-        return list.MusicGraph;
-    }
-};
-
-} // namespace Zimbrel
 
 using Zimbrel::MusicList;
 using Zimbrel::MusicListProbe;
@@ -73,25 +57,6 @@ protected:
 };
 
 // A recording whose clock starts when recording does.
-class Recording
-{
-public:
-    bool start()
-    {
-        if (!m_recorder.start())
-            return false;
-        m_clock.start();
-        return true;
-    }
-    double now() const { return m_clock.nsecsElapsed() / 1e9; }
-    Samples stop() { return m_recorder.stop(); }
-    QString error() const { return m_recorder.error(); }
-
-private:
-    NullSinkRecorder m_recorder;
-    QElapsedTimer m_clock;
-};
-
 QString describe(const QVector<Segment> &segments)
 {
     QStringList parts;
@@ -185,14 +150,14 @@ void TestMusicChannel::loopsByEar_data()
 void TestMusicChannel::loopsByEar()
 {
     QFETCH(bool, flagGiven);
-    Recording recording;
+    NullSinkRecorder recording;
     QVERIFY2(recording.start(), qPrintable(recording.error()));
 
-    const double startedAt = recording.now();
+    const double startedAt = recording.secondsSinceStart();
     QVERIFY(flagGiven ? m_list->PlayMusic(path("pass.wav"), true)
                       : m_list->PlayMusic(path("pass.wav")));
     QTest::qWait(1600);
-    const double stoppedAt = recording.now();
+    const double stoppedAt = recording.secondsSinceStart();
     m_list->StopMusic();
     QTest::qWait(600);
     const QVector<Segment> sounds = findSounds(recording.stop());
@@ -214,12 +179,12 @@ void TestMusicChannel::loopsByEar()
     // Still looping when stopped, and silent at once after.
     QVERIFY2(sounds.last().end() > stoppedAt - kPass, heard.constData());
     QVERIFY2(sounds.last().end() < stoppedAt + kLatency, heard.constData());
-    QVERIFY(!MusicListProbe::musicGraph(*m_list));
+    QVERIFY(!MusicListProbe(*m_list).musicGraph());
 }
 
 void TestMusicChannel::withoutLoopPlaysOnceAndStaysFinished()
 {
-    Recording recording;
+    NullSinkRecorder recording;
     QVERIFY2(recording.start(), qPrintable(recording.error()));
     QVERIFY(m_list->PlayMusic(path("pass.wav"), false));
     QTest::qWait(700);
@@ -236,7 +201,7 @@ void TestMusicChannel::withoutLoopPlaysOnceAndStaysFinished()
     QVERIFY2(qAbs(sounds.first().length - kPassTone) < 0.03, heard.constData());
 
     // Finished: the graph is kept, still running, standing at its end.
-    const auto graph = MusicListProbe::musicGraph(*m_list);
+    const auto graph = MusicListProbe(*m_list).musicGraph();
     QVERIFY(graph);
     QCOMPARE(graph->GetState(100), std::optional<int>(MediaGraph::Running));
     const auto position = graph->CurrentPosition();
@@ -265,15 +230,15 @@ void TestMusicChannel::secondPlayMusicStopsFirst()
     QFETCH(bool, loop);
     QFETCH(bool, plays);
 
-    Recording recording;
+    NullSinkRecorder recording;
     QVERIFY2(recording.start(), qPrintable(recording.error()));
     // Three seconds of tone, looping: without a stop it would sound to the end.
     QVERIFY(m_list->PlayMusic(path("steady.wav"), true));
     QTest::qWait(500);
-    const double secondAt = recording.now();
+    const double secondAt = recording.secondsSinceStart();
     QCOMPARE(m_list->PlayMusic(path(second), loop), plays);
-    QCOMPARE(MusicListProbe::loopStat(*m_list), loop);
-    QCOMPARE(bool(MusicListProbe::musicGraph(*m_list)), plays);
+    QCOMPARE(MusicListProbe(*m_list).loopStat(), loop);
+    QCOMPARE(bool(MusicListProbe(*m_list).musicGraph()), plays);
     QTest::qWait(1000);
     const Samples samples = recording.stop();
     // The two musics may follow each other too closely to be told apart by
@@ -300,7 +265,7 @@ void TestMusicChannel::secondPlayMusicStopsFirst()
 
 void TestMusicChannel::pointerMovementMidLoopChangesNothing()
 {
-    Recording recording;
+    NullSinkRecorder recording;
     QVERIFY2(recording.start(), qPrintable(recording.error()));
     // One second of tone and a tenth of silence per pass.
     QVERIFY(m_list->PlayMusic(path("long.wav")));
@@ -308,9 +273,9 @@ void TestMusicChannel::pointerMovementMidLoopChangesNothing()
 
     MoveCounter counter;
     musicPict()->installEventFilter(&counter);
-    const auto before = MusicListProbe::musicGraph(*m_list)->CurrentPosition();
+    const auto before = MusicListProbe(*m_list).musicGraph()->CurrentPosition();
     moveOverMusicPict();
-    const auto after = MusicListProbe::musicGraph(*m_list)->CurrentPosition();
+    const auto after = MusicListProbe(*m_list).musicGraph()->CurrentPosition();
     QVERIFY(counter.moves >= 8);
     QVERIFY(before && after);
     QVERIFY2(*before > 0.2 && *after > *before, qPrintable(QStringLiteral("%1 then %2")
@@ -357,7 +322,7 @@ void TestMusicChannel::nameUsedUnchangedAndMuteIgnored()
     const QString given = fullName ? path("pass.wav") : QStringLiteral("pass");
     QString name = given;
 
-    Recording recording;
+    NullSinkRecorder recording;
     QVERIFY2(recording.start(), qPrintable(recording.error()));
     QCOMPARE(m_list->PlayMusic(name, false), plays);
     QTest::qWait(600);
@@ -370,31 +335,31 @@ void TestMusicChannel::nameUsedUnchangedAndMuteIgnored()
 void TestMusicChannel::stopMusicKeepsLoopFlagAndSilentChannelIgnoresMoves()
 {
     m_list->StopMusic();
-    QVERIFY(!MusicListProbe::musicGraph(*m_list));
-    QCOMPARE(MusicListProbe::loopStat(*m_list), false);
+    QVERIFY(!MusicListProbe(*m_list).musicGraph());
+    QCOMPARE(MusicListProbe(*m_list).loopStat(), false);
 
     QVERIFY(!m_list->PlayMusic(path("missing.wav")));
-    QCOMPARE(MusicListProbe::loopStat(*m_list), true);
+    QCOMPARE(MusicListProbe(*m_list).loopStat(), true);
     // Looping is on and no graph is there to test.
     moveOverMusicPict();
-    QVERIFY(!MusicListProbe::musicGraph(*m_list));
+    QVERIFY(!MusicListProbe(*m_list).musicGraph());
 
     QVERIFY(m_list->PlayMusic(path("pass.wav")));
     m_list->StopMusic();
-    QVERIFY(!MusicListProbe::musicGraph(*m_list));
-    QCOMPARE(MusicListProbe::loopStat(*m_list), true);
+    QVERIFY(!MusicListProbe(*m_list).musicGraph());
+    QCOMPARE(MusicListProbe(*m_list).loopStat(), true);
     moveOverMusicPict();
-    QVERIFY(!MusicListProbe::musicGraph(*m_list));
+    QVERIFY(!MusicListProbe(*m_list).musicGraph());
 
     QVERIFY(m_list->PlayMusic(path("pass.wav"), false));
     m_list->StopMusic();
     m_list->StopMusic();
-    QCOMPARE(MusicListProbe::loopStat(*m_list), false);
+    QCOMPARE(MusicListProbe(*m_list).loopStat(), false);
 }
 
 void TestMusicChannel::channelsPlayTogether()
 {
-    Recording recording;
+    NullSinkRecorder recording;
     QVERIFY2(recording.start(), qPrintable(recording.error()));
     QVERIFY(m_list->PlayMusic(path("pass.wav")));
     QTest::qWait(400);

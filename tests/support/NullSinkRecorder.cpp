@@ -1,7 +1,5 @@
 #include "NullSinkRecorder.h"
 
-#include <QElapsedTimer>
-
 #include <cstring>
 
 namespace ZimbrelTest {
@@ -48,6 +46,7 @@ bool NullSinkRecorder::start()
         return false;
     }
     m_bytes.clear();
+    m_started.start();
     return true;
 }
 

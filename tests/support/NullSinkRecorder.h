@@ -2,6 +2,7 @@
 
 #include "WaveFile.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 
 namespace ZimbrelTest {
@@ -22,6 +23,10 @@ public:
     // Stops and returns everything recorded since start().
     Samples stop();
 
+    // Seconds since start() returned, on the clock the recording keeps:
+    // sample n of the recording was taken about n / kRate seconds after start.
+    double secondsSinceStart() const { return m_started.nsecsElapsed() / 1e9; }
+
     // Why start() failed.
     QString error() const { return m_error; }
 
@@ -29,6 +34,7 @@ private:
     QProcess m_parec;
     QByteArray m_bytes;
     QString m_error;
+    QElapsedTimer m_started;
 };
 
 } // namespace ZimbrelTest
