@@ -107,11 +107,13 @@ void ZMBMain::ShowMess(const QString &smNum, const QString &smText)
 
 bool ZMBMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyRelease && watched->isWidgetType()) {
-        auto *widget = static_cast<QWidget *>(watched);
+    if (event->type() == QEvent::KeyRelease) {
+        // A key event that a child ignores travels on to its parents, passing
+        // this filter again: take it only at its first receiver.
+        QObject *firstReceiver = focusWidget() ? focusWidget() : this;
         auto *key = static_cast<QKeyEvent *>(event);
         // Windows-style key-up: auto-repeat produces presses only.
-        if ((widget == this || isAncestorOf(widget)) && !key->isAutoRepeat())
+        if (watched == firstReceiver && !key->isAutoRepeat())
             Form_KeyUp(virtualKeyCode(*key), shiftState(key->modifiers()));
     }
     return QWidget::eventFilter(watched, event);
