@@ -60,6 +60,11 @@ public:
     // Silences the sound channel. Does nothing when it is silent.
     void StopSound();
 
+    // Opens File on a thread of its own and returns at once, so that a later
+    // PlaySound, AddFile or PlayMusic of the same, unchanged file only has to
+    // start it. The name is used as given. Callable before QApplication exists.
+    static void PrepareAhead(const QString &File);
+
     // Mute flag: any non-zero value mutes the playlist, the composer and
     // PlaySound with MusicStat true.
     qint16 NotPlay() const;
@@ -126,6 +131,7 @@ private:
 
     // Playlist.
     void PlayCurrent();
+    void PrepareNext();
     void StopCurrent();
     void MusTim_Timer();
     bool currentItemEnded() const;
