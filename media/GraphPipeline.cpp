@@ -56,6 +56,7 @@ GraphPipeline::GraphPipeline()
 
     m_source = source.get();
     m_convert = convert.get();
+    m_rest = std::make_unique<RestAtEnd>(pipeline.get());
     m_pipeline = std::move(pipeline);
 }
 
@@ -65,7 +66,7 @@ GraphPipeline::~GraphPipeline()
         return;
     releaseNotifier();
     // NULL joins every streaming thread, so no callback of ours runs after it.
-    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    setState(GST_STATE_NULL);
     gst_bus_set_sync_handler(m_bus.get(), nullptr, nullptr, nullptr);
 }
 
@@ -77,7 +78,17 @@ GstStateChangeReturn GraphPipeline::startPausing(const QByteArray &location, boo
         std::lock_guard lock(m_mutex);
         m_prerolled = m_failed = m_noAudio = m_atEnd = m_held = false;
     }
-    return gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
+    return setState(GST_STATE_PAUSED);
+}
+
+GstStateChangeReturn GraphPipeline::setState(GstState state)
+{
+    return m_rest->setState(state);
+}
+
+bool GraphPipeline::restsAtEnd() const
+{
+    return m_rest->isResting();
 }
 
 template <typename Done>
@@ -190,6 +201,7 @@ void GraphPipeline::handleMessage(GstMessage *message)
         break;
     case GST_MESSAGE_EOS:
         m_atEnd = true;
+        m_rest->reachedEnd();
         break;
     default:
         break;

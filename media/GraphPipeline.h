@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GstHandles.h"
+#include "RestAtEnd.h"
 
 #include <QByteArray>
 
@@ -50,6 +51,11 @@ public:
     bool prepareHeld(const QByteArray &location, std::chrono::milliseconds timeout);
     bool finishPreroll(std::chrono::milliseconds timeout);
 
+    // Every state change after preparation goes through here (see RestAtEnd).
+    GstStateChangeReturn setState(GstState state);
+    // Paused, or about to be, at the end it played to; still counts as running.
+    bool restsAtEnd() const;
+
     bool atEnd() const;
     // Returns whether the end had been reached.
     bool clearEnd();
@@ -75,6 +81,7 @@ private:
 
     GstObjectPtr<GstElement> m_pipeline;
     GstObjectPtr<GstBus> m_bus;
+    std::unique_ptr<RestAtEnd> m_rest;
     // Owned by the pipeline, valid as long as it is.
     GstElement *m_source = nullptr;
     GstElement *m_convert = nullptr;

@@ -54,7 +54,7 @@ bool MediaGraph::RenderFile(const QString &fileName)
     if (prepared.pipeline) {
         m_pipeline = std::move(prepared.pipeline);
         if (!m_pipeline->finishPreroll(kPrerollTimeout)) {
-            gst_element_set_state(m_pipeline->element(), GST_STATE_NULL);
+            m_pipeline->setState(GST_STATE_NULL);
             return false;
         }
         m_pipeline->setNotifyTarget(m_notifyTarget);
@@ -62,7 +62,7 @@ bool MediaGraph::RenderFile(const QString &fileName)
         return true;
     }
     if (!m_pipeline->preroll(path, kPrerollTimeout)) {
-        gst_element_set_state(m_pipeline->element(), GST_STATE_NULL);
+        m_pipeline->setState(GST_STATE_NULL);
         return false;
     }
     m_rendered = true;
@@ -73,10 +73,10 @@ bool MediaGraph::Run()
 {
     if (!m_rendered || m_pipeline->hasFailed())
         return false;
-    if (gst_element_set_state(m_pipeline->element(), GST_STATE_PLAYING)
-        == GST_STATE_CHANGE_FAILURE)
+    if (m_pipeline->setState(GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         return false;
     m_stopped = false;
+    m_running = true;
     return true;
 }
 
@@ -87,8 +87,9 @@ void MediaGraph::Stop()
     // Read while GStreamer still answers: these are the values kept from now on.
     CurrentPosition();
     StopTime();
-    gst_element_set_state(m_pipeline->element(), GST_STATE_NULL);
+    m_pipeline->setState(GST_STATE_NULL);
     m_stopped = true;
+    m_running = false;
 }
 
 std::optional<int> MediaGraph::GetState(int timeoutMs)
@@ -97,6 +98,8 @@ std::optional<int> MediaGraph::GetState(int timeoutMs)
         return std::nullopt;
     if (!m_rendered)
         return Stopped;
+    if (m_pipeline->restsAtEnd())
+        return Running;
     GstState current = GST_STATE_VOID_PENDING;
     GstState pending = GST_STATE_VOID_PENDING;
     const GstStateChangeReturn result = gst_element_get_state(
@@ -151,6 +154,9 @@ bool MediaGraph::PutCurrentPosition(double seconds)
         return false;
     }
     m_endTime.reset();
+    // A stream paused at its end plays on from the new position.
+    if (m_running)
+        m_pipeline->setState(GST_STATE_PLAYING);
     // The pipeline answers no position query until it has prerolled again.
     m_lastPosition = seconds;
     return true;

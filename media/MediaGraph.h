@@ -73,6 +73,7 @@ private:
     QPointer<QWidget> m_notifyTarget;
     bool m_rendered = false;
     bool m_stopped = false;
+    bool m_running = false;
     // Last values read; GStreamer answers no queries once stopped.
     std::optional<double> m_lastPosition;
     std::optional<double> m_lastStopTime;
