@@ -179,7 +179,11 @@ void GraphPipeline::releaseNotifier()
 GstBusSyncReply GraphPipeline::onBusMessage(GstBus *, GstMessage *message, gpointer self)
 {
     static_cast<GraphPipeline *>(self)->handleMessage(message);
-    // Nobody pops the bus: keeping messages would only let them pile up.
+    // Nobody pops the bus: keeping messages would only let them pile up. A
+    // dropped message is the handler's to release, and it holds a reference
+    // to its source: kept, it would keep every element, and the sound
+    // server connection of the audio sink, alive for ever.
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 

@@ -75,6 +75,7 @@ private slots:
     void stop_keepsLastValues();
     void notifications_arriveOnUiThread_andStopWithRelease();
     void releasingLastReference_silences();
+    void releasedGraphs_leaveNothingOpen();
     void atEnd_restsWithItsOutputCorked();
     void preparedAhead_startsWhenRun();
     void preparedAhead_servesOnlyTheSameFileVersion_data();
@@ -273,6 +274,26 @@ void TestMediaGraph::releasingLastReference_silences()
              qPrintable(QString::number(sounds.first().length)));
 }
 
+
+void TestMediaGraph::releasedGraphs_leaveNothingOpen()
+{
+    const auto openFiles = [] {
+        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System
+                                                             | QDir::NoDotAndDotDot).size();
+    };
+    // The first graphs open what every later one shares.
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(MediaGraph::create()->RenderFile(path("tone.wav")));
+    const qsizetype before = openFiles();
+    for (int i = 0; i < 40; ++i) {
+        auto graph = MediaGraph::create();
+        QVERIFY(graph->RenderFile(path("tone.wav")));
+        QVERIFY(graph->Run());
+        QTest::qWait(5);
+    }
+    QCoreApplication::processEvents();
+    QVERIFY2(openFiles() - before <= 2, qPrintable(QString::number(openFiles() - before)));
+}
 
 void TestMediaGraph::atEnd_restsWithItsOutputCorked()
 {
