@@ -4,6 +4,8 @@
 // gives the figure for a gapless join (only the tone's own fade in and out).
 
 #include "MusicList.h"
+
+#include "BenchSamples.h"
 #include "NullSinkRecorder.h"
 #include "WaveFile.h"
 
@@ -74,7 +76,7 @@ Joins findJoins(const Samples &samples)
     return joins;
 }
 
-bool measure(const char *label, MusicList &list, const QString &file, bool loop, int playMs)
+bool measure(const char *label, const QString &subject, MusicList &list, const QString &file, bool loop, int playMs)
 {
     NullSinkRecorder recorder;
     if (!recorder.start()) {
@@ -96,15 +98,17 @@ bool measure(const char *label, MusicList &list, const QString &file, bool loop,
         return false;
     }
     gaps.resize(kJoins);
-    std::printf("%-10s joins (ms):", label);
-    for (double gap : gaps)
-        std::printf(" %.2f", gap * 1000);
+    std::fprintf(stderr, "%-10s joins (ms):", label);
+    for (double gap : gaps) {
+        std::fprintf(stderr, " %.2f", gap * 1000);
+        ZimbrelBench::emitSample(QStringLiteral("loop-gap"), subject, gap * 1000);
+    }
     QVector<double> passes = joins.passes.first(kJoins);
     std::sort(passes.begin(), passes.end());
-    std::printf("\n%-10s passes sound %.2f to %.2f ms (file: %.0f ms of tone)", label,
+    std::fprintf(stderr, "\n%-10s passes sound %.2f to %.2f ms (file: %.0f ms of tone)", label,
                 passes.first() * 1000, passes.last() * 1000, kPass * 1000);
     std::sort(gaps.begin(), gaps.end());
-    std::printf("\n%-10s median %.2f ms, min %.2f ms, max %.2f ms over %d joins\n", label,
+    std::fprintf(stderr, "\n%-10s median %.2f ms, min %.2f ms, max %.2f ms over %d joins\n", label,
                 (gaps[kJoins / 2 - 1] + gaps[kJoins / 2]) / 2 * 1000, gaps.first() * 1000,
                 gaps.last() * 1000, kJoins);
     return true;
@@ -127,7 +131,7 @@ int main(int argc, char **argv)
 
     MusicList list;
     const int passes = kJoins + 2;
-    const bool ok = measure("reference", list, repeatedFile, false, int(passes * kPass * 1000) + 300)
-                    && measure("loop", list, passFile, true, int(passes * kPass * 1000) + 600);
+    const bool ok = measure("reference", QStringLiteral("gapless reference"), list, repeatedFile, false, int(passes * kPass * 1000) + 300)
+                    && measure("loop", QStringLiteral("zimbrel"), list, passFile, true, int(passes * kPass * 1000) + 600);
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -4,6 +4,8 @@
 
 #include "MusicList.h"
 
+#include "BenchSamples.h"
+
 #include "NullSinkRecorder.h"
 #include "SoundSegments.h"
 #include "WaveFile.h"
@@ -20,6 +22,7 @@
 #include <cmath>
 
 using namespace ZimbrelTest;
+using ZimbrelBench::percentile;
 
 namespace {
 
@@ -41,18 +44,11 @@ Figures gapsIn(const Samples &recording)
     return figures;
 }
 
-// Nearest-rank percentile.
-double percentile(QVector<double> values, double fraction)
+void report(QTextStream &out, const QString &subject, const QString &what, const Figures &figures,
+            int expected)
 {
-    if (values.isEmpty())
-        return std::nan("");
-    std::sort(values.begin(), values.end());
-    const auto rank = qsizetype(std::ceil(fraction * values.size()));
-    return values[std::clamp<qsizetype>(rank - 1, 0, values.size() - 1)];
-}
-
-void report(QTextStream &out, const QString &what, const Figures &figures, int expected)
-{
+    for (double gap : figures.gapsMs)
+        ZimbrelBench::emitSample(QStringLiteral("playlist-gap"), subject, gap);
     out << what << ": " << figures.sounds << " sounds of " << expected << ", median gap "
         << QString::number(percentile(figures.gapsMs, 0.5), 'f', 1) << " ms, p95 "
         << QString::number(percentile(figures.gapsMs, 0.95), 'f', 1) << " ms, max "
@@ -127,15 +123,16 @@ int main(int argc, char *argv[])
                                    milliseconds / 1000.0, 880));
     }
 
-    QTextStream out(stdout);
+    QTextStream out(stderr);
     Figures playlist;
     for (int run = 0; run < runs; ++run) {
         const Figures figures = playPlaylist(clips, periodMs);
         playlist.gapsMs += figures.gapsMs;
         playlist.sounds += figures.sounds;
     }
-    report(out, QStringLiteral("playlist, period %1 ms").arg(periodMs), playlist,
-           clipCount * runs);
-    report(out, QStringLiteral("paplay one after another"), playPaplay(clips), clipCount);
+    report(out, QStringLiteral("zimbrel"), QStringLiteral("playlist, period %1 ms").arg(periodMs),
+           playlist, clipCount * runs);
+    report(out, QStringLiteral("paplay"), QStringLiteral("paplay one after another"),
+           playPaplay(clips), clipCount);
     return 0;
 }
