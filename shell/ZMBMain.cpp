@@ -1,5 +1,6 @@
 #include "ZMBMain.h"
 
+#include "AppIcon.h"
 #include "MusicList.h"
 #include "SubMain.h"
 #include "Twips.h"
@@ -61,6 +62,7 @@ void ZMBMain::unload()
 ZMBMain::ZMBMain()
 {
     setWindowTitle(QStringLiteral("Zimbrel"));
+    setWindowIcon(Zimbrel::applicationIcon());
     Zimbrel::setFixedSizeInTwips(this, 3150, 1200);
 
     ZMBEdit = new QPlainTextEdit(this);

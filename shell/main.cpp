@@ -3,6 +3,7 @@
 #include "TerminationSignals.h"
 #include "ZMBMain.h"
 
+#include <QGuiApplication>
 #include <QStringList>
 
 int main(int argc, char **argv)
@@ -15,6 +16,8 @@ int main(int argc, char **argv)
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
 
+    // Lets desktops match the window to zimbrel.desktop and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zimbrel"));
     auto app = openDisplay(qtArgc, qtArgv);
     handleTerminationSignals([](int signalNumber) { SubMain::EndProgram(128 + signalNumber); });
 
