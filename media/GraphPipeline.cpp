@@ -56,6 +56,7 @@ GraphPipeline::GraphPipeline()
 
     m_source = source.get();
     m_convert = convert.get();
+    m_rest = std::make_unique<RestAtEnd>(pipeline.get());
     m_pipeline = std::move(pipeline);
 }
 
@@ -65,29 +66,66 @@ GraphPipeline::~GraphPipeline()
         return;
     releaseNotifier();
     // NULL joins every streaming thread, so no callback of ours runs after it.
-    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    setState(GST_STATE_NULL);
     gst_bus_set_sync_handler(m_bus.get(), nullptr, nullptr, nullptr);
+}
+
+GstStateChangeReturn GraphPipeline::startPausing(const QByteArray &location, bool holdOutput)
+{
+    g_object_set(m_source, "location", location.constData(), nullptr);
+    m_holdOutput = holdOutput;
+    {
+        std::lock_guard lock(m_mutex);
+        m_prerolled = m_failed = m_noAudio = m_atEnd = m_held = false;
+    }
+    return setState(GST_STATE_PAUSED);
+}
+
+GstStateChangeReturn GraphPipeline::setState(GstState state)
+{
+    return m_rest->setState(state);
+}
+
+bool GraphPipeline::restsAtEnd() const
+{
+    return m_rest->isResting();
+}
+
+template <typename Done>
+bool GraphPipeline::waitFor(std::unique_lock<std::mutex> &lock, std::chrono::milliseconds timeout,
+                            Done done)
+{
+    m_changed.wait_for(lock, timeout, [&] { return done() || m_failed || m_noAudio; });
+    return done() && !m_failed && !m_noAudio;
 }
 
 bool GraphPipeline::preroll(const QByteArray &location, std::chrono::milliseconds timeout)
 {
-    g_object_set(m_source, "location", location.constData(), nullptr);
-    {
-        std::lock_guard lock(m_mutex);
-        m_prerolled = m_failed = m_noAudio = m_atEnd = false;
-    }
-
-    const GstStateChangeReturn change = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
+    const GstStateChangeReturn change = startPausing(location, false);
     if (change == GST_STATE_CHANGE_FAILURE)
         return false;
-
     std::unique_lock lock(m_mutex);
-    if (change == GST_STATE_CHANGE_ASYNC) {
-        m_changed.wait_for(lock, timeout, [this] { return m_prerolled || m_failed || m_noAudio; });
-        if (!m_prerolled)
-            return false;
-    }
+    if (change == GST_STATE_CHANGE_ASYNC && !waitFor(lock, timeout, [this] { return m_prerolled; }))
+        return false;
     return !m_failed && !m_noAudio && m_audioLinked;
+}
+
+bool GraphPipeline::prepareHeld(const QByteArray &location, std::chrono::milliseconds timeout)
+{
+    if (startPausing(location, true) == GST_STATE_CHANGE_FAILURE)
+        return false;
+    std::unique_lock lock(m_mutex);
+    return waitFor(lock, timeout, [this] { return m_held; });
+}
+
+bool GraphPipeline::finishPreroll(std::chrono::milliseconds timeout)
+{
+    if (m_heldPad) {
+        gst_pad_remove_probe(m_heldPad.get(), std::exchange(m_holdProbe, 0));
+        m_heldPad.reset();
+    }
+    std::unique_lock lock(m_mutex);
+    return waitFor(lock, timeout, [this] { return m_prerolled; }) && m_audioLinked;
 }
 
 bool GraphPipeline::atEnd() const
@@ -163,6 +201,7 @@ void GraphPipeline::handleMessage(GstMessage *message)
         break;
     case GST_MESSAGE_EOS:
         m_atEnd = true;
+        m_rest->reachedEnd();
         break;
     default:
         break;
@@ -191,9 +230,25 @@ void GraphPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
     auto *pipeline = static_cast<GraphPipeline *>(self);
     if (pipeline->m_audioLinked || !isAudioPad(pad))
         return;
+    if (pipeline->m_holdOutput) {
+        // Set before linking, so that nothing, not even the stream's format,
+        // reaches the sink until finishPreroll.
+        pipeline->m_heldPad.reset(GST_PAD(gst_object_ref(pad)));
+        pipeline->m_holdProbe = gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM,
+                                                  &GraphPipeline::onHeld, self, nullptr);
+    }
     GstObjectPtr<GstPad> sinkPad(gst_element_get_static_pad(pipeline->m_convert, "sink"));
     if (gst_pad_link(pad, sinkPad.get()) == GST_PAD_LINK_OK)
         pipeline->m_audioLinked = true;
+}
+
+GstPadProbeReturn GraphPipeline::onHeld(GstPad *, GstPadProbeInfo *, gpointer self)
+{
+    auto *pipeline = static_cast<GraphPipeline *>(self);
+    std::lock_guard lock(pipeline->m_mutex);
+    pipeline->m_held = true;
+    pipeline->m_changed.notify_all();
+    return GST_PAD_PROBE_OK;
 }
 
 void GraphPipeline::onNoMorePads(GstElement *, gpointer self)

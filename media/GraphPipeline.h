@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GstHandles.h"
+#include "RestAtEnd.h"
 
 #include <QByteArray>
 
@@ -14,6 +15,10 @@ class QWidget;
 namespace Zimbrel::Media {
 
 class BusNotifier;
+
+// A short audio file prerolls in milliseconds; this only bounds the wait for
+// one that never will.
+inline constexpr std::chrono::milliseconds kPrerollTimeout{3000};
 
 // The GStreamer pipeline behind one MediaGraph:
 //   filesrc ! decodebin ! audioconvert ! audioresample ! autoaudiosink
@@ -38,6 +43,19 @@ public:
     // timeout has passed. True only for prerolled audio.
     bool preroll(const QByteArray &location, std::chrono::milliseconds timeout);
 
+    // Prepares location up to the audio output: opens and decodes it, then
+    // holds the first audio data back from the sink, so that no output stream
+    // exists yet. True once audio data is held. finishPreroll lets it through
+    // and waits as preroll does. An output stream opened long before it plays
+    // starts late by about as long as it waited.
+    bool prepareHeld(const QByteArray &location, std::chrono::milliseconds timeout);
+    bool finishPreroll(std::chrono::milliseconds timeout);
+
+    // Every state change after preparation goes through here (see RestAtEnd).
+    GstStateChangeReturn setState(GstState state);
+    // Paused, or about to be, at the end it played to; still counts as running.
+    bool restsAtEnd() const;
+
     bool atEnd() const;
     // Returns whether the end had been reached.
     bool clearEnd();
@@ -51,17 +69,28 @@ private:
     static void onElementAdded(GstBin *pipeline, GstBin *bin, GstElement *element, gpointer);
     static void onPadAdded(GstElement *decoder, GstPad *pad, gpointer self);
     static void onNoMorePads(GstElement *decoder, gpointer self);
+    static GstPadProbeReturn onHeld(GstPad *pad, GstPadProbeInfo *info, gpointer self);
+
+    GstStateChangeReturn startPausing(const QByteArray &location, bool holdOutput);
+    // Waits, with m_mutex held through lock, until done() or a failure.
+    template <typename Done>
+    bool waitFor(std::unique_lock<std::mutex> &lock, std::chrono::milliseconds timeout, Done done);
 
     void handleMessage(GstMessage *message);
     void releaseNotifier();
 
     GstObjectPtr<GstElement> m_pipeline;
     GstObjectPtr<GstBus> m_bus;
+    std::unique_ptr<RestAtEnd> m_rest;
     // Owned by the pipeline, valid as long as it is.
     GstElement *m_source = nullptr;
     GstElement *m_convert = nullptr;
 
     std::atomic<bool> m_audioLinked{false};
+    std::atomic<bool> m_holdOutput{false};
+    // The decoder's audio pad while it holds data back, and the probe doing it.
+    GstObjectPtr<GstPad> m_heldPad;
+    gulong m_holdProbe = 0;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -69,6 +98,7 @@ private:
     bool m_failed = false;
     bool m_noAudio = false;
     bool m_atEnd = false;
+    bool m_held = false;
     BusNotifier *m_notifier = nullptr;
 };
 

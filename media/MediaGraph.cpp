@@ -1,44 +1,15 @@
 #include "MediaGraph.h"
 
+#include "GStreamerInit.h"
 #include "GraphPipeline.h"
+#include "PreparedGraphs.h"
 
 #include <QFile>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <mutex>
 
 namespace Zimbrel::Media {
 
 namespace {
-
-using namespace std::chrono_literals;
-
-// A short audio file prerolls in milliseconds; this only bounds the wait for
-// one that never will.
-constexpr auto kPrerollTimeout = 3s;
-
-bool initialiseGStreamer()
-{
-    static std::once_flag once;
-    static bool initialised = false;
-    std::call_once(once, [] {
-        GError *rawError = nullptr;
-        initialised = gst_init_check(nullptr, nullptr, &rawError);
-        GErrorPtr error(rawError);
-    });
-    return initialised;
-}
-
-// Checked before GStreamer sees the name: opening a FIFO or a device can block
-// in the kernel, where no time-out reaches.
-bool isReadableNonEmptyFile(const QByteArray &path)
-{
-    struct stat info {};
-    return !path.isEmpty() && ::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode)
-           && info.st_size > 0 && ::access(path.constData(), R_OK) == 0;
-}
 
 using TimeQuery = gboolean (*)(GstElement *, GstFormat, gint64 *);
 
@@ -74,10 +45,24 @@ bool MediaGraph::RenderFile(const QString &fileName)
     if (m_rendered)
         return false;
     const QByteArray path = QFile::encodeName(fileName);
-    if (!isReadableNonEmptyFile(path))
+    const std::optional<FileIdentity> identity = identifyPlayableFile(path);
+    if (!identity)
         return false;
+    PreparedGraphs::Taken prepared = PreparedGraphs::take(path, *identity, kPrerollTimeout);
+    if (prepared.failed)
+        return false;
+    if (prepared.pipeline) {
+        m_pipeline = std::move(prepared.pipeline);
+        if (!m_pipeline->finishPreroll(kPrerollTimeout)) {
+            m_pipeline->setState(GST_STATE_NULL);
+            return false;
+        }
+        m_pipeline->setNotifyTarget(m_notifyTarget);
+        m_rendered = true;
+        return true;
+    }
     if (!m_pipeline->preroll(path, kPrerollTimeout)) {
-        gst_element_set_state(m_pipeline->element(), GST_STATE_NULL);
+        m_pipeline->setState(GST_STATE_NULL);
         return false;
     }
     m_rendered = true;
@@ -88,10 +73,10 @@ bool MediaGraph::Run()
 {
     if (!m_rendered || m_pipeline->hasFailed())
         return false;
-    if (gst_element_set_state(m_pipeline->element(), GST_STATE_PLAYING)
-        == GST_STATE_CHANGE_FAILURE)
+    if (m_pipeline->setState(GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         return false;
     m_stopped = false;
+    m_running = true;
     return true;
 }
 
@@ -102,8 +87,9 @@ void MediaGraph::Stop()
     // Read while GStreamer still answers: these are the values kept from now on.
     CurrentPosition();
     StopTime();
-    gst_element_set_state(m_pipeline->element(), GST_STATE_NULL);
+    m_pipeline->setState(GST_STATE_NULL);
     m_stopped = true;
+    m_running = false;
 }
 
 std::optional<int> MediaGraph::GetState(int timeoutMs)
@@ -112,6 +98,8 @@ std::optional<int> MediaGraph::GetState(int timeoutMs)
         return std::nullopt;
     if (!m_rendered)
         return Stopped;
+    if (m_pipeline->restsAtEnd())
+        return Running;
     GstState current = GST_STATE_VOID_PENDING;
     GstState pending = GST_STATE_VOID_PENDING;
     const GstStateChangeReturn result = gst_element_get_state(
@@ -166,13 +154,22 @@ bool MediaGraph::PutCurrentPosition(double seconds)
         return false;
     }
     m_endTime.reset();
+    // A stream paused at its end plays on from the new position.
+    if (m_running)
+        m_pipeline->setState(GST_STATE_PLAYING);
     // The pipeline answers no position query until it has prerolled again.
     m_lastPosition = seconds;
     return true;
 }
 
+void MediaGraph::PrepareAhead(const QString &fileName)
+{
+    PreparedGraphs::prepare(QFile::encodeName(fileName));
+}
+
 void MediaGraph::SetNotifyWindow(QWidget *target)
 {
+    m_notifyTarget = target;
     m_pipeline->setNotifyTarget(target);
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <memory>
 #include <optional>
-
-class QWidget;
 
 namespace Zimbrel::Media {
 
@@ -26,6 +26,11 @@ public:
 
     // A new, empty graph; nullptr when GStreamer cannot be initialised.
     static std::shared_ptr<MediaGraph> create();
+
+    // Starts preparing a file on a thread of its own and returns at once: a
+    // graph that renders the same, unchanged file later only has to run it.
+    // Callable from any thread, also before the application object exists.
+    static void PrepareAhead(const QString &fileName);
 
     ~MediaGraph();
     MediaGraph(const MediaGraph &) = delete;
@@ -65,8 +70,10 @@ private:
     std::optional<double> queryDuration() const;
 
     std::unique_ptr<GraphPipeline> m_pipeline;
+    QPointer<QWidget> m_notifyTarget;
     bool m_rendered = false;
     bool m_stopped = false;
+    bool m_running = false;
     // Last values read; GStreamer answers no queries once stopped.
     std::optional<double> m_lastPosition;
     std::optional<double> m_lastStopTime;

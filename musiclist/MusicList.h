@@ -77,6 +77,13 @@ public:
     // Silences the sound channel. Does nothing when it is silent.
     void StopSound();
 
+    // Starts opening File on a thread of its own and returns at once, so that
+    // a later PlaySound, AddFile or PlayMusic of the same, unchanged file only
+    // has to start it. The name is used as given. Keeps the two newest
+    // requests; a file that cannot be opened is simply not prepared. Callable
+    // even before QApplication exists.
+    static void PrepareAhead(const QString &File);
+
     // The mute flag.
     qint16 NotPlay() const;
     // Sets the mute flag: any non-zero vNewValue mutes the playlist, the
@@ -150,6 +157,7 @@ private:
 
     // Playlist.
     void PlayCurrent();
+    void PrepareNext();
     void StopCurrent();
     void MusTim_Timer();
     bool currentItemEnded() const;

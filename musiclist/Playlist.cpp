@@ -37,6 +37,8 @@ bool MusicList::AddFile(QString mnFile)
                 MusTim->start();
         }
         ++ListEnd;
+        if (ListEnd == ListCur + 2)
+            PrepareNext();
         return true;
     } catch (...) {
         return false;
@@ -84,6 +86,14 @@ void MusicList::PlayCurrent()
     StopCurrent();
 }
 
+// The gap between two items is the poll's wait plus the time the next item
+// takes to start: opened ahead, it only has to run.
+void MusicList::PrepareNext()
+{
+    if (isSlot(ListCur + 1) && ListCur + 1 < ListEnd)
+        Media::MediaGraph::PrepareAhead(ListFiles[ListCur + 1]);
+}
+
 void MusicList::StopCurrent()
 {
     stopAndRelease(ListGraph);
@@ -111,6 +121,7 @@ void MusicList::MusTim_Timer()
     if (ListCur < ListEnd - 1) {
         ++ListCur;
         PlayCurrent();
+        PrepareNext();
         return;
     }
     MusTim->stop();

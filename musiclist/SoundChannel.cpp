@@ -35,6 +35,11 @@ bool MusicList::PlaySound(const QString &File, bool MusicStat)
     return PlaySound(name, MusicStat);
 }
 
+void MusicList::PrepareAhead(const QString &File)
+{
+    Media::MediaGraph::PrepareAhead(File);
+}
+
 void MusicList::StopSound()
 {
     stopAndRelease(SoundGraph);

@@ -1,5 +1,6 @@
 #include "ZMBMain.h"
 
+#include "AllCorrector.h"
 #include "AppIcon.h"
 #include "MusicList.h"
 #include "SubMain.h"
@@ -104,7 +105,7 @@ void ZMBMain::ShowMess(const QString &smNum, const QString &smText)
     activateWindow();
     // Marks the window as wanting attention when it could not take the focus.
     QApplication::alert(this);
-    ML->PlaySound(SubMain::AppDir + QStringLiteral("sounds/") + smNum + QStringLiteral(".wav"));
+    ML->PlaySound(AllCorrector::SoundFile(SubMain::AppDir, smNum));
 }
 
 bool ZMBMain::eventFilter(QObject *watched, QEvent *event)

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QWidget>
@@ -35,6 +36,26 @@ protected:
     }
 };
 
+// Whether every playback stream of this process on the sound server is
+// corked (paused); nothing when it has none.
+std::optional<bool> ownStreamCorked()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+    if (!pactl.waitForFinished(5000))
+        return std::nullopt;
+    const QString ownPid = QStringLiteral("application.process.id = \"%1\"")
+                               .arg(QCoreApplication::applicationPid());
+    const QStringList inputs = QString::fromUtf8(pactl.readAllStandardOutput())
+                                   .split(QStringLiteral("Sink Input #"), Qt::SkipEmptyParts);
+    std::optional<bool> allCorked;
+    for (const QString &input : inputs) {
+        if (input.contains(ownPid))
+            allCorked = allCorked.value_or(true) && input.contains(QStringLiteral("Corked: yes"));
+    }
+    return allCorked;
+}
+
 } // namespace
 
 class TestMediaGraph : public QObject
@@ -54,6 +75,10 @@ private slots:
     void stop_keepsLastValues();
     void notifications_arriveOnUiThread_andStopWithRelease();
     void releasingLastReference_silences();
+    void atEnd_restsWithItsOutputCorked();
+    void preparedAhead_startsWhenRun();
+    void preparedAhead_servesOnlyTheSameFileVersion_data();
+    void preparedAhead_servesOnlyTheSameFileVersion();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -245,6 +270,86 @@ void TestMediaGraph::releasingLastReference_silences()
     const auto sounds = findSounds(recorder.stop());
     QCOMPARE(sounds.size(), 1);
     QVERIFY2(sounds.first().length > 0.45 && sounds.first().length < 0.9,
+             qPrintable(QString::number(sounds.first().length)));
+}
+
+
+void TestMediaGraph::atEnd_restsWithItsOutputCorked()
+{
+    auto graph = MediaGraph::create();
+    QVERIFY(graph->RenderFile(path("long.wav")));
+    QVERIFY(graph->Run());
+    QTRY_COMPARE_WITH_TIMEOUT(ownStreamCorked(), std::optional<bool>(false), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(graph->CurrentPosition() == graph->StopTime(), 5000);
+    // Kept at its end, the graph no longer feeds silence to the server...
+    QTRY_COMPARE_WITH_TIMEOUT(ownStreamCorked(), std::optional<bool>(true), 2000);
+    // ...and still reports what a finished, running graph reports.
+    QCOMPARE(graph->GetState(100), std::optional<int>(MediaGraph::Running));
+    QCOMPARE(graph->CurrentPosition(), graph->StopTime());
+    QVERIFY(graph->PutCurrentPosition(0));
+    QTRY_COMPARE_WITH_TIMEOUT(ownStreamCorked(), std::optional<bool>(false), 2000);
+}
+
+void TestMediaGraph::preparedAhead_startsWhenRun()
+{
+    const QString file = writeToneWave(path("prepared.wav"), 0.2, 660);
+    NullSinkRecorder recorder;
+    QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+    MediaGraph::PrepareAhead(file);
+    // Long enough for the preparation to finish and then wait.
+    QTest::qWait(1000);
+    auto graph = MediaGraph::create();
+    QVERIFY(graph->RenderFile(file));
+    const double runAt = recorder.secondsSinceStart();
+    QVERIFY(graph->Run());
+    QTRY_VERIFY_WITH_TIMEOUT(graph->CurrentPosition() == graph->StopTime(), 5000);
+    QTest::qWait(100);
+    const auto sounds = findSounds(recorder.stop());
+    QCOMPARE(sounds.size(), 1);
+    // Heard when run, not as much later as it waited prepared.
+    QVERIFY2(sounds.first().start - runAt < 0.15,
+             qPrintable(QString::number(sounds.first().start - runAt)));
+}
+
+void TestMediaGraph::preparedAhead_servesOnlyTheSameFileVersion_data()
+{
+    // Tone lengths in seconds; 0 stands for random bytes.
+    QTest::addColumn<double>("prepared");
+    QTest::addColumn<double>("rendered");
+    QTest::newRow("unchanged") << 0.3 << 0.3;
+    QTest::newRow("replaced by a longer sound") << 0.2 << 0.6;
+    QTest::newRow("undecodable, then made a sound") << 0.0 << 0.4;
+    QTest::newRow("a sound, then made undecodable") << 0.4 << 0.0;
+}
+
+void TestMediaGraph::preparedAhead_servesOnlyTheSameFileVersion()
+{
+    QFETCH(double, prepared);
+    QFETCH(double, rendered);
+    const QString file = path("versioned.wav");
+    const auto write = [&](double seconds) {
+        QFile::remove(file);
+        return seconds > 0 ? !writeToneWave(file, seconds, 550).isEmpty()
+                           : !writeBytes(file, QByteArray(5000, '\x5a')).isEmpty();
+    };
+    QVERIFY(write(prepared));
+    MediaGraph::PrepareAhead(file);
+    QTest::qWait(500);
+    if (rendered != prepared)
+        QVERIFY(write(rendered));
+
+    NullSinkRecorder recorder;
+    QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+    auto graph = MediaGraph::create();
+    QCOMPARE(graph->RenderFile(file), rendered > 0);
+    if (rendered == 0)
+        return;
+    QVERIFY(graph->Run());
+    QTRY_VERIFY_WITH_TIMEOUT(graph->CurrentPosition() == graph->StopTime(), 5000);
+    QTest::qWait(100);
+    const auto sounds = findSounds(recorder.stop());
+    QCOMPARE(sounds.size(), 1);
+    QVERIFY2(std::abs(sounds.first().length - rendered) < 0.03,
              qPrintable(QString::number(sounds.first().length)));
 }
 
