@@ -50,9 +50,13 @@ MusicListDemo::MusicListDemo(const QString &dataFolder, QWidget *parent)
 
     m_soundFile = addFileField(QStringLiteral("soundFile"), QStringLiteral("Sound:"),
                                dataFolder + QStringLiteral("/sounds/1.wav"));
+    // Preparing opens the file ahead, so that playing it later starts sooner.
+    auto *prepareSound = button(QStringLiteral("prepareSound"), QStringLiteral("Prepare"));
     auto *playSound = button(QStringLiteral("playSound"), QStringLiteral("Play sound"));
     auto *stopSound = button(QStringLiteral("stopSound"), QStringLiteral("Stop sound"));
-    form->addRow(QString(), row({playSound, stopSound}));
+    form->addRow(QString(), row({prepareSound, playSound, stopSound}));
+    connect(prepareSound, &QPushButton::clicked, this,
+            [this] { Zimbrel::MusicList::PrepareAhead(m_soundFile->text()); });
     connect(playSound, &QPushButton::clicked, this,
             [this] { report(QStringLiteral("PlaySound"), m_player->PlaySound(m_soundFile->text())); });
     connect(stopSound, &QPushButton::clicked, m_player, &Zimbrel::MusicList::StopSound);
