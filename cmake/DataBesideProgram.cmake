@@ -1,6 +1,7 @@
 # zimbrel_data_beside_program(TARGET FOLDER SCRIPT COMMENT EXTENSION NAMES...)
 # Runs SCRIPT at build time to make FOLDER/NAME.EXTENSION for every name,
-# in the folder beside zmb; TARGET builds them by default.
+# in the folder beside zmb; TARGET builds them by default. They install into
+# the same folder beside the installed zmb.
 function(zimbrel_data_beside_program target folder script comment extension)
     set(files)
     foreach(name IN LISTS ARGN)
@@ -13,4 +14,5 @@ function(zimbrel_data_beside_program target folder script comment extension)
         COMMENT "${comment}"
         VERBATIM)
     add_custom_target(${target} ALL DEPENDS ${files})
+    install(FILES ${files} DESTINATION ${ZIMBREL_INSTALL_APP_DIR}/${folder})
 endfunction()

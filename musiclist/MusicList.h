@@ -19,83 +19,108 @@ class MediaGraph;
 
 // A sound player that a window places on itself: a one-shot sound channel,
 // a looping music channel, a playlist of up to 1024 files and a composer that
-// speaks numbers from recorded clips. Every member runs on the UI thread;
-// playback runs on GStreamer's threads and never blocks the caller for long.
+// speaks numbers from recorded clips.
 //
-// Members that start playback report failure as a false result and never
-// throw; stop members never fail.
+// Threading: create the widget and call every member on the UI thread.
+// Playback runs on GStreamer's threads, which reach the widget only through
+// Qt's event queue. No member waits for playback to end; starting one waits
+// only until the file is open and ready to play, at most a few seconds for a
+// file that never becomes ready.
+//
+// Failures: members that start playback or fill the playlist return false and
+// never throw; stop members never fail. Position() alone throws.
+//
+// File names are local paths, never URLs. A "short name" is completed to
+// Folder() + name + Dilation() wherever completion applies, and only while a
+// folder is set (see FoldMus).
 class MusicList : public QWidget
 {
     Q_OBJECT
 
 public:
+    // Creates an idle widget: every channel silent, no folder, extension
+    // empty, not muted, and the playlist unusable until Init or Clear runs.
     explicit MusicList(QWidget *parent = nullptr);
+    // Stops and releases every channel, so nothing keeps sounding.
     ~MusicList() override;
 
-    // Sets the playlist's polling period in milliseconds and resets its
-    // counters. Stops nothing. False, with nothing changed, for a negative
-    // period.
+    // Sets the playlist's polling period to MusInterval milliseconds (it
+    // bounds the gap between two items) and empties the list's counters, so
+    // Count() becomes 0. Stops nothing. Returns false, with nothing changed,
+    // for a negative period.
     bool Init(int MusInterval = 200);
 
-    // Extension used to complete short names; always stored with a leading ".".
+    // The extension used to complete short names, with its leading "."; empty
+    // until set.
     QString Dilation() const;
+    // Sets that extension to DargValue; a missing leading "." is added.
     void Dilation(const QString &DargValue);
 
-    // Folder used to complete short names, with a trailing "/"; empty means
+    // The folder used to complete short names, ending in "/"; empty means
     // names are used as given. Set only through FoldMus.
     QString Folder() const;
 
-    // Sets the extension (a leading "." is added when missing), then the
-    // folder (a trailing "/" is added when missing). Once a folder is set,
-    // short names are completed as folder + name + extension.
+    // Sets the extension to DargValue (as Dilation does), then the folder to
+    // FargValue (a trailing "/" is added when missing). From then on, short
+    // names are completed as folder + name + extension.
     void FoldMus(const QString &FargValue, const QString &DargValue = QStringLiteral(".mp3"));
 
     // Plays File once on the sound channel, replacing any earlier sound.
-    // With MusicStat true the request is refused while muted, and a short
-    // name is completed with the folder and extension; the caller's variable
-    // then receives the completed name.
+    // With MusicStat true the request is refused while muted (NotPlay), and a
+    // short name is completed; File then receives the completed name. With
+    // MusicStat false, File is played as given, muted or not. Returns whether
+    // playback started.
     bool PlaySound(QString &File, bool MusicStat = true);
+    // The same for a name the caller does not need back.
     bool PlaySound(const QString &File, bool MusicStat = true);
 
     // Silences the sound channel. Does nothing when it is silent.
     void StopSound();
 
-    // Opens File on a thread of its own and returns at once, so that a later
-    // PlaySound, AddFile or PlayMusic of the same, unchanged file only has to
-    // start it. The name is used as given. Callable before QApplication exists.
+    // Starts opening File on a thread of its own and returns at once, so that
+    // a later PlaySound, AddFile or PlayMusic of the same, unchanged file only
+    // has to start it. The name is used as given. Keeps the two newest
+    // requests; a file that cannot be opened is simply not prepared. Callable
+    // even before QApplication exists.
     static void PrepareAhead(const QString &File);
 
-    // Mute flag: any non-zero value mutes the playlist, the composer and
-    // PlaySound with MusicStat true.
+    // The mute flag.
     qint16 NotPlay() const;
+    // Sets the mute flag: any non-zero vNewValue mutes the playlist, the
+    // number composer and PlaySound with MusicStat true; the music channel
+    // and sounds already playing go on.
     void NotPlay(qint16 vNewValue);
 
     // --- Playlist: up to 1024 files played one after another ---------------
 
-    // Appends a file; a short name is completed while a folder is set. The
-    // first file of an empty list starts at once, the others wait their turn.
-    // False while muted, when the list is full, and before Init or Clear has
-    // first run.
+    // Appends mnFile, completed while a folder is set. The first file of an
+    // empty list starts at once; the others start in turn as each one ends,
+    // checked every Init period. Returns false while muted, when the list
+    // holds 1024 files, and before Init or Clear has first run. A file that
+    // cannot be played is skipped when its turn comes.
     bool AddFile(QString mnFile);
 
-    // Silences the current item and empties the list.
+    // Silences the current item and empties the list (Count() becomes 0).
     void Clear();
 
-    // Entries of the current list, played ones included; -1 before Init or
+    // The number of entries in the current list, played ones included; the
+    // list empties itself once its last item has ended. -1 before Init or
     // Clear has first run.
     qint32 Count() const;
 
-    // Seconds into the item that most recently started successfully; 0 before
-    // Init or Clear has first run.
-    // Throws PositionUnavailable when no item has started successfully yet.
+    // Seconds into the playlist item that most recently started successfully
+    // (it may have ended since); 0 before Init or Clear has first run.
+    // Throws PositionUnavailable when no item has started successfully yet,
+    // or when that item's playback no longer reports a position.
     float Position() const;
 
     // --- Spoken numbers -----------------------------------------------------
 
-    // Queues the numeral clips that speak ListNum (0 to 9999) from the folder
-    // set through FoldMus. Returns folder + number + extension, or an empty
-    // string when muted, when no folder is set, or when the number ends in
-    // zeros that are not spoken (20, 100, 3400...).
+    // Queues on the playlist the numeral clips that speak ListNum (0 to 9999),
+    // from the folder and extension set through FoldMus. Returns folder +
+    // ListNum + extension. Returns an empty string, with nothing queued, when
+    // muted or when no folder is set; and an empty string, with the clips
+    // queued all the same, when ListNum ends in zeros (20, 100, 3400...).
     QString Number(qint32 ListNum);
 
     // --- Music channel ------------------------------------------------------
@@ -103,9 +128,10 @@ public:
     // Plays File on the music channel, replacing any earlier music. With
     // PlayMusicStat true the music starts again from its beginning each time
     // it reaches its end, until StopMusic or the next PlayMusic. The name is
-    // used as given (no completion) and the mute flag does not apply.
-    // File is not changed.
+    // used as given (no completion), the mute flag does not apply, and File
+    // is not changed. Returns whether playback started.
     bool PlayMusic(QString &File, bool PlayMusicStat = true);
+    // The same for a temporary name.
     bool PlayMusic(const QString &File, bool PlayMusicStat = true);
 
     // Silences the music channel. Does nothing when it is silent; leaves the

@@ -1,6 +1,7 @@
 #include "ZMBMain.h"
 
 #include "AllCorrector.h"
+#include "AppIcon.h"
 #include "MusicList.h"
 #include "SubMain.h"
 #include "Twips.h"
@@ -62,6 +63,7 @@ void ZMBMain::unload()
 ZMBMain::ZMBMain()
 {
     setWindowTitle(QStringLiteral("Zimbrel"));
+    setWindowIcon(Zimbrel::applicationIcon());
     Zimbrel::setFixedSizeInTwips(this, 3150, 1200);
 
     ZMBEdit = new QPlainTextEdit(this);

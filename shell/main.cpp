@@ -4,6 +4,7 @@
 #include "TerminationSignals.h"
 #include "ZMBMain.h"
 
+#include <QGuiApplication>
 #include <QStringList>
 
 int main(int argc, char **argv)
@@ -18,6 +19,8 @@ int main(int argc, char **argv)
 
     // Opening the sound takes about as long as opening the window: both at once.
     Zimbrel::MusicList::PrepareAhead(SubMain::SoundFileFor(arguments));
+    // Lets desktops match the window to zimbrel.desktop and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zimbrel"));
     auto app = openDisplay(qtArgc, qtArgv);
     handleTerminationSignals([](int signalNumber) { SubMain::EndProgram(128 + signalNumber); });
 
