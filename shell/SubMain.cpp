@@ -15,34 +15,12 @@ QStringList CmdParts;
 
 namespace {
 
-struct Notification {
-    QString sound;
-    QString text;
-};
-
-// Exact split, every piece kept; an empty line has no pieces at all.
-QStringList partsOf(const QString &cmdLine)
-{
-    return cmdLine.isEmpty() ? QStringList() : cmdLine.split(u'/', Qt::KeepEmptyParts);
-}
-
 const QString &piece(const QStringList &parts, qsizetype index)
 {
     if (index >= parts.size())
         throw std::out_of_range("command line piece missing");
     return parts.at(index);
 }
-
-// "sound/text"; throws when a piece is missing.
-Notification notificationFor(const QStringList &parts)
-{
-    const QString &text = piece(parts, 1);
-    const QString &sound = piece(parts, 0);
-    return {sound, text};
-}
-
-const Notification errorNotification{QStringLiteral("error"),
-                                     QStringLiteral("Error command Line!")};
 
 } // namespace
 
@@ -51,23 +29,16 @@ void Main(const QStringList &arguments)
     try {
         AppDir = AllCorrector::AppFolder();
         CmdLine = arguments.join(u' ');
-        CmdParts = partsOf(CmdLine);
+        // Exact split, every piece kept; an empty line has no pieces at all.
+        CmdParts = CmdLine.isEmpty() ? QStringList() : CmdLine.split(u'/', Qt::KeepEmptyParts);
         ZMBMain *window = ZMBMain::instance();
-        const Notification notification = notificationFor(CmdParts);
-        window->ShowMess(notification.sound, notification.text);
+        const QString &text = piece(CmdParts, 1);
+        const QString &sound = piece(CmdParts, 0);
+        window->ShowMess(sound, text);
     } catch (const std::exception &) {
-        ZMBMain::instance()->ShowMess(errorNotification.sound, errorNotification.text);
+        ZMBMain::instance()->ShowMess(QStringLiteral("error"),
+                                      QStringLiteral("Error command Line!"));
     }
-}
-
-QString SoundFileFor(const QStringList &arguments)
-{
-    Notification notification = errorNotification;
-    try {
-        notification = notificationFor(partsOf(arguments.join(u' ')));
-    } catch (const std::exception &) {
-    }
-    return AllCorrector::SoundFile(AllCorrector::AppFolder(), notification.sound);
 }
 
 void ExitProgram()

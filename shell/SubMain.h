@@ -15,10 +15,6 @@ extern QStringList CmdParts;
 // arguments are the process arguments after the program's name.
 void Main(const QStringList &arguments);
 
-// The sound file Main will play for these arguments. Needs no window, so the
-// sound can be prepared while the window is still being built.
-QString SoundFileFor(const QStringList &arguments);
-
 // Closes the window, silencing its sounds, and ends the event loop with 0.
 void ExitProgram();
 

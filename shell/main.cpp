@@ -1,5 +1,4 @@
 #include "DisplayCheck.h"
-#include "MusicList.h"
 #include "SubMain.h"
 #include "TerminationSignals.h"
 #include "ZMBMain.h"
@@ -17,8 +16,6 @@ int main(int argc, char **argv)
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
 
-    // Opening the sound takes about as long as opening the window: both at once.
-    Zimbrel::MusicList::PrepareAhead(SubMain::SoundFileFor(arguments));
     // Lets desktops match the window to zimbrel.desktop and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("zimbrel"));
     auto app = openDisplay(qtArgc, qtArgv);
