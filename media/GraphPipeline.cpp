@@ -3,6 +3,7 @@
 #include "BusNotifier.h"
 
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace Zimbrel::Media {
@@ -69,25 +70,59 @@ GraphPipeline::~GraphPipeline()
     gst_bus_set_sync_handler(m_bus.get(), nullptr, nullptr, nullptr);
 }
 
+void GraphPipeline::release(GraphPipeline *pipeline)
+{
+    pipeline->releaseNotifier();
+    {
+        std::lock_guard lock(pipeline->m_mutex);
+        if (!pipeline->m_changeDone) {
+            pipeline->m_abandoned = true;
+            return;
+        }
+    }
+    delete pipeline;
+}
+
 bool GraphPipeline::preroll(const QByteArray &location, std::chrono::milliseconds timeout)
 {
-    g_object_set(m_source, "location", location.constData(), nullptr);
     {
         std::lock_guard lock(m_mutex);
-        m_prerolled = m_failed = m_noAudio = m_atEnd = false;
-    }
-
-    const GstStateChangeReturn change = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
-    if (change == GST_STATE_CHANGE_FAILURE)
-        return false;
-
-    std::unique_lock lock(m_mutex);
-    if (change == GST_STATE_CHANGE_ASYNC) {
-        m_changed.wait_for(lock, timeout, [this] { return m_prerolled || m_failed || m_noAudio; });
-        if (!m_prerolled)
+        if (!m_changeDone)
             return false;
+        m_prerolled = m_failed = m_noAudio = m_atEnd = false;
+        m_changeDone = false;
     }
-    return !m_failed && !m_noAudio && m_audioLinked;
+    g_object_set(m_source, "location", location.constData(), nullptr);
+
+    std::thread([this] {
+        const GstStateChangeReturn change = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
+        std::unique_lock lock(m_mutex);
+        m_change = change;
+        m_changeDone = true;
+        if (!m_abandoned) {
+            m_changed.notify_all();
+            return;
+        }
+        lock.unlock();
+        delete this;
+    }).detach();
+
+    bool ready = false;
+    bool blocked = false;
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, timeout, [this] {
+            return m_changeDone
+                   && (m_change != GST_STATE_CHANGE_ASYNC || m_prerolled || m_failed || m_noAudio);
+        });
+        blocked = !m_changeDone;
+        ready = !blocked && m_change != GST_STATE_CHANGE_FAILURE
+                && (m_change != GST_STATE_CHANGE_ASYNC || m_prerolled) && !m_failed && !m_noAudio
+                && m_audioLinked;
+    }
+    if (!ready && !blocked)
+        gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    return ready;
 }
 
 bool GraphPipeline::atEnd() const

@@ -22,9 +22,14 @@ class BusNotifier;
 //
 // Bus messages are handled synchronously on whichever thread posts them:
 // they only update the flags below and wake the waiting UI thread.
+//
+// Destroy it through release(): a pipeline whose preparation is still
+// blocked is left to the thread it is blocked on.
 class GraphPipeline
 {
 public:
+    static void release(GraphPipeline *pipeline);
+
     GraphPipeline();
     ~GraphPipeline();
     GraphPipeline(const GraphPipeline &) = delete;
@@ -35,7 +40,8 @@ public:
 
     // Opens location and waits until the first audio stream has prerolled,
     // an error has been posted, the file turned out to hold no audio, or
-    // timeout has passed. True only for prerolled audio.
+    // timeout has passed. True only for prerolled audio. On failure the
+    // pipeline is back in NULL, unless its change of state is still blocked.
     bool preroll(const QByteArray &location, std::chrono::milliseconds timeout);
 
     bool atEnd() const;
@@ -62,6 +68,14 @@ private:
     GstElement *m_convert = nullptr;
 
     std::atomic<bool> m_audioLinked{false};
+
+    // The change to PAUSED runs on a thread of its own: opening the audio
+    // output waits for the sound server, as long as it takes to answer, and
+    // no time-out of ours reaches into that call.
+    bool m_changeDone = true;
+    GstStateChangeReturn m_change = GST_STATE_CHANGE_SUCCESS;
+    // Released while the change was blocked: its thread destroys it.
+    bool m_abandoned = false;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -63,7 +63,7 @@ std::shared_ptr<MediaGraph> MediaGraph::create()
 }
 
 MediaGraph::MediaGraph()
-    : m_pipeline(std::make_unique<GraphPipeline>())
+    : m_pipeline(new GraphPipeline, &GraphPipeline::release)
 {
 }
 
@@ -76,10 +76,8 @@ bool MediaGraph::RenderFile(const QString &fileName)
     const QByteArray path = QFile::encodeName(fileName);
     if (!isReadableNonEmptyFile(path))
         return false;
-    if (!m_pipeline->preroll(path, kPrerollTimeout)) {
-        gst_element_set_state(m_pipeline->element(), GST_STATE_NULL);
+    if (!m_pipeline->preroll(path, kPrerollTimeout))
         return false;
-    }
     m_rendered = true;
     return true;
 }

@@ -64,7 +64,8 @@ private:
     std::optional<double> queryPosition() const;
     std::optional<double> queryDuration() const;
 
-    std::unique_ptr<GraphPipeline> m_pipeline;
+    // Freed through GraphPipeline::release.
+    std::unique_ptr<GraphPipeline, void (*)(GraphPipeline *)> m_pipeline;
     bool m_rendered = false;
     bool m_stopped = false;
     // Last values read; GStreamer answers no queries once stopped.

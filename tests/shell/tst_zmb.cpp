@@ -3,7 +3,10 @@
 #include "WaveFile.h"
 
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -25,12 +28,16 @@ private slots:
     void terminationSignal_endsCleanlyAndSilently_data();
     void terminationSignal_endsCleanlyAndSilently();
     void noAudioServer_windowStillShows();
+    void unansweringAudioServer_windowShows_escapeCloses();
+    void soundsFolderMissing_silentWindow_escapeExits();
     void noDisplay_oneLineAndStatusOne();
 
 private:
     void startZmb(const QStringList &arguments,
                   const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     QString waitForWindow();
+    // Escape to the window; the program must end with status 0.
+    void escapeEndsProgram(const QString &window);
     static QString xdotool(const QStringList &arguments);
     static double expectedLength(const QString &sound);
 
@@ -170,6 +177,15 @@ void TestZmb::terminationSignal_endsCleanlyAndSilently()
         QVERIFY(sounds.first().length < expectedLength("5"));
 }
 
+void TestZmb::escapeEndsProgram(const QString &window)
+{
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"key", "Escape"});
+    QVERIFY(m_zmb.waitForFinished(5000));
+    QCOMPARE(m_zmb.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_zmb.exitCode(), 0);
+}
+
 void TestZmb::noAudioServer_windowStillShows()
 {
     auto environment = QProcessEnvironment::systemEnvironment();
@@ -180,10 +196,55 @@ void TestZmb::noAudioServer_windowStillShows()
     const QString window = waitForWindow();
     QVERIFY(!window.isEmpty());
     QVERIFY2(shown.elapsed() < 5000, qPrintable(QString::number(shown.elapsed())));
-    xdotool({"windowfocus", "--sync", window});
-    xdotool({"key", "Escape"});
-    QVERIFY(m_zmb.waitForFinished(5000));
-    QCOMPARE(m_zmb.exitCode(), 0);
+    escapeEndsProgram(window);
+}
+
+void TestZmb::unansweringAudioServer_windowShows_escapeCloses()
+{
+    // Takes every connection and never says a word: the client waits for
+    // its reply (libpulse gives up only after 30 s).
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QLocalServer server;
+    QVERIFY(server.listen(dir.filePath("pulse")));
+    QList<QLocalSocket *> clients;
+    connect(&server, &QLocalServer::newConnection, &server,
+            [&] { clients << server.nextPendingConnection(); });
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PULSE_SERVER", "unix:" + dir.filePath("pulse"));
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    startZmb({"1/nobody answers"}, environment);
+    const QString window = waitForWindow();
+    QVERIFY(!window.isEmpty());
+    QVERIFY2(elapsed.elapsed() < 5000, qPrintable(QString::number(elapsed.elapsed())));
+    QTest::qWait(200);
+    escapeEndsProgram(window);
+    if (QTest::currentTestFailed())
+        return;
+    qInfo("window shown and closed by Escape within %lld ms", elapsed.elapsed());
+    QVERIFY(!clients.isEmpty());
+}
+
+void TestZmb::soundsFolderMissing_silentWindow_escapeExits()
+{
+    // zmb looks for sounds/ beside its real executable: a copy in a folder
+    // of its own has none.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString copy = dir.filePath("zmb");
+    QVERIFY(QFile::copy(ZMB_PATH, copy));
+    NullSinkRecorder recorder;
+    QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+    m_zmb.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    m_zmb.start(copy, {"1/no sounds here"});
+    QVERIFY(m_zmb.waitForStarted(5000));
+    const QString window = waitForWindow();
+    QVERIFY(!window.isEmpty());
+    QTest::qWait(600);
+    escapeEndsProgram(window);
+    QVERIFY(findSounds(recorder.stop()).isEmpty());
 }
 
 void TestZmb::noDisplay_oneLineAndStatusOne()
