@@ -176,7 +176,10 @@ void GraphPipeline::releaseNotifier()
 GstBusSyncReply GraphPipeline::onBusMessage(GstBus *, GstMessage *message, gpointer self)
 {
     static_cast<GraphPipeline *>(self)->handleMessage(message);
-    // Nobody pops the bus: keeping messages would only let them pile up.
+    // Nobody pops the bus: keeping messages would only let them pile up. A
+    // handler that drops a message owns it, and with it a reference to the
+    // element that posted it: kept, it would keep the whole pipeline alive.
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 
