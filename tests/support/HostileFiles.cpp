@@ -61,13 +61,13 @@ QString HostileFiles::path(const QString &name) const
     return QDir(m_folder).filePath(name);
 }
 
-bool HostileFiles::add(const QString &label, const QString &name, bool plays)
+bool HostileFiles::add(const QString &label, const QString &name, bool plays, bool audible)
 {
     if (name.isEmpty() && !label.contains(QLatin1String("empty name"))) {
         m_error = QStringLiteral("could not make: ") + label;
         return false;
     }
-    m_files.append({label, name, plays});
+    m_files.append({label, name, plays, plays && audible});
     return true;
 }
 
@@ -96,7 +96,7 @@ bool HostileFiles::make()
                      writeBytes(path("garbage.wav"), tone.left(44) + noise), true)
               // A valid sound of no length: it plays nothing and ends at once.
               && add("header without data",
-                     writeBytes(path("nodata.wav"), waveHeader(48000, 1, 0)), true)
+                     writeBytes(path("nodata.wav"), waveHeader(48000, 1, 0)), true, false)
               && add("sample rate 0",
                      writeBytes(path("rate0.wav"), waveHeader(0, 1, 9600) + tenthSecond), false)
               && add("sample rate 4294967295",
@@ -135,7 +135,7 @@ bool HostileFiles::make()
     // 2 GiB wavparse clips the data and then walks the remaining zeros as
     // empty chunks, for minutes: preparation fails at its time-out.
     ok = makeSparseWave(path("huge.wav"), kTwoGiB - 64)
-         && add("very large (2 GiB, sparse)", path("huge.wav"), true)
+         && add("very large (2 GiB, sparse)", path("huge.wav"), true, false)
          && makeSparseWave(path("huge4.wav"), kFourGiB - 64)
          && add("very large (4 GiB, sparse)", path("huge4.wav"), false);
     ok = ok

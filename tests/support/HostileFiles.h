@@ -8,12 +8,14 @@
 
 namespace ZimbrelTest {
 
-// One file a host may hand the player: its name, and whether it holds audio
-// that the player must play (every other one it must refuse).
+// One file a host may hand the player: its name, whether it holds audio that
+// the player must play (every other one it must refuse), and whether that
+// audio can be heard (some play silence).
 struct HostileFile {
     QString label;
     QString name;
     bool plays = false;
+    bool audible = false;
 };
 
 // Makes, in a folder of its own, every kind of name and file that is not
@@ -40,7 +42,7 @@ public:
     static QByteArray invalidUtf8Name();
 
 private:
-    bool add(const QString &label, const QString &name, bool plays);
+    bool add(const QString &label, const QString &name, bool plays, bool audible = true);
     QString path(const QString &name) const;
 
     QString m_folder;
