@@ -3,6 +3,7 @@
 #include "BusNotifier.h"
 
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -94,18 +95,26 @@ bool GraphPipeline::preroll(const QByteArray &location, std::chrono::millisecond
     }
     g_object_set(m_source, "location", location.constData(), nullptr);
 
-    std::thread([this] {
-        const GstStateChangeReturn change = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
-        std::unique_lock lock(m_mutex);
-        m_change = change;
+    try {
+        std::thread([this] {
+            const GstStateChangeReturn change =
+                gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
+            std::unique_lock lock(m_mutex);
+            m_change = change;
+            m_changeDone = true;
+            if (!m_abandoned) {
+                m_changed.notify_all();
+                return;
+            }
+            lock.unlock();
+            delete this;
+        }).detach();
+    } catch (const std::system_error &) {
+        // No thread to be had: nothing was started, so nothing is blocked.
+        std::lock_guard lock(m_mutex);
         m_changeDone = true;
-        if (!m_abandoned) {
-            m_changed.notify_all();
-            return;
-        }
-        lock.unlock();
-        delete this;
-    }).detach();
+        return false;
+    }
 
     bool ready = false;
     bool blocked = false;
