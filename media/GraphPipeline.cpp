@@ -3,6 +3,8 @@
 #include "BusNotifier.h"
 
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace Zimbrel::Media {
@@ -70,15 +72,17 @@ GraphPipeline::~GraphPipeline()
     gst_bus_set_sync_handler(m_bus.get(), nullptr, nullptr, nullptr);
 }
 
-GstStateChangeReturn GraphPipeline::startPausing(const QByteArray &location, bool holdOutput)
+void GraphPipeline::release(GraphPipeline *pipeline)
 {
-    g_object_set(m_source, "location", location.constData(), nullptr);
-    m_holdOutput = holdOutput;
+    pipeline->releaseNotifier();
     {
-        std::lock_guard lock(m_mutex);
-        m_prerolled = m_failed = m_noAudio = m_atEnd = m_held = false;
+        std::lock_guard lock(pipeline->m_mutex);
+        if (!pipeline->m_changeDone) {
+            pipeline->m_abandoned = true;
+            return;
+        }
     }
-    return setState(GST_STATE_PAUSED);
+    delete pipeline;
 }
 
 GstStateChangeReturn GraphPipeline::setState(GstState state)
@@ -91,31 +95,67 @@ bool GraphPipeline::restsAtEnd() const
     return m_rest->isResting();
 }
 
-template <typename Done>
-bool GraphPipeline::waitFor(std::unique_lock<std::mutex> &lock, std::chrono::milliseconds timeout,
-                            Done done)
+template <typename Ready>
+bool GraphPipeline::pause(const QByteArray &location, bool holdOutput,
+                          std::chrono::milliseconds timeout, Ready ready)
 {
-    m_changed.wait_for(lock, timeout, [&] { return done() || m_failed || m_noAudio; });
-    return done() && !m_failed && !m_noAudio;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_changeDone)
+            return false;
+        m_prerolled = m_failed = m_noAudio = m_atEnd = m_held = false;
+        m_changeDone = false;
+    }
+    g_object_set(m_source, "location", location.constData(), nullptr);
+    m_holdOutput = holdOutput;
+
+    try {
+        std::thread([this] {
+            const GstStateChangeReturn change =
+                gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
+            std::unique_lock lock(m_mutex);
+            m_change = change;
+            m_changeDone = true;
+            if (!m_abandoned) {
+                m_changed.notify_all();
+                return;
+            }
+            lock.unlock();
+            delete this;
+        }).detach();
+    } catch (const std::system_error &) {
+        // No thread to be had: nothing was started, so nothing is blocked.
+        std::lock_guard lock(m_mutex);
+        m_changeDone = true;
+        return false;
+    }
+
+    bool succeeded = false;
+    bool blocked = false;
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, timeout, [&] {
+            return m_changeDone
+                   && (m_change != GST_STATE_CHANGE_ASYNC || ready() || m_failed || m_noAudio);
+        });
+        blocked = !m_changeDone;
+        succeeded = !blocked && m_change != GST_STATE_CHANGE_FAILURE
+                    && (m_change != GST_STATE_CHANGE_ASYNC || ready()) && !m_failed
+                    && !m_noAudio && m_audioLinked;
+    }
+    if (!succeeded && !blocked)
+        setState(GST_STATE_NULL);
+    return succeeded;
 }
 
 bool GraphPipeline::preroll(const QByteArray &location, std::chrono::milliseconds timeout)
 {
-    const GstStateChangeReturn change = startPausing(location, false);
-    if (change == GST_STATE_CHANGE_FAILURE)
-        return false;
-    std::unique_lock lock(m_mutex);
-    if (change == GST_STATE_CHANGE_ASYNC && !waitFor(lock, timeout, [this] { return m_prerolled; }))
-        return false;
-    return !m_failed && !m_noAudio && m_audioLinked;
+    return pause(location, false, timeout, [this] { return m_prerolled; });
 }
 
 bool GraphPipeline::prepareHeld(const QByteArray &location, std::chrono::milliseconds timeout)
 {
-    if (startPausing(location, true) == GST_STATE_CHANGE_FAILURE)
-        return false;
-    std::unique_lock lock(m_mutex);
-    return waitFor(lock, timeout, [this] { return m_held; });
+    return pause(location, true, timeout, [this] { return m_held; });
 }
 
 bool GraphPipeline::finishPreroll(std::chrono::milliseconds timeout)
@@ -125,7 +165,12 @@ bool GraphPipeline::finishPreroll(std::chrono::milliseconds timeout)
         m_heldPad.reset();
     }
     std::unique_lock lock(m_mutex);
-    return waitFor(lock, timeout, [this] { return m_prerolled; }) && m_audioLinked;
+    m_changed.wait_for(lock, timeout, [this] { return m_prerolled || m_failed || m_noAudio; });
+    const bool succeeded = m_prerolled && !m_failed && !m_noAudio && m_audioLinked;
+    lock.unlock();
+    if (!succeeded)
+        setState(GST_STATE_NULL);
+    return succeeded;
 }
 
 bool GraphPipeline::atEnd() const
@@ -180,9 +225,9 @@ GstBusSyncReply GraphPipeline::onBusMessage(GstBus *, GstMessage *message, gpoin
 {
     static_cast<GraphPipeline *>(self)->handleMessage(message);
     // Nobody pops the bus: keeping messages would only let them pile up. A
-    // dropped message is the handler's to release, and it holds a reference
-    // to its source: kept, it would keep every element, and the sound
-    // server connection of the audio sink, alive for ever.
+    // handler that drops a message owns it, and with it a reference to the
+    // element that posted it: kept, it would keep the whole pipeline, and its
+    // connection to the sound server, alive for good.
     gst_message_unref(message);
     return GST_BUS_DROP;
 }

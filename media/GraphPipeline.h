@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 class QWidget;
@@ -27,9 +28,14 @@ inline constexpr std::chrono::milliseconds kPrerollTimeout{3000};
 //
 // Bus messages are handled synchronously on whichever thread posts them:
 // they only update the flags below and wake the waiting UI thread.
+//
+// Destroy it through release() (GraphPipelinePtr does): a pipeline whose
+// preparation is still blocked is left to the thread it is blocked on.
 class GraphPipeline
 {
 public:
+    static void release(GraphPipeline *pipeline);
+
     GraphPipeline();
     ~GraphPipeline();
     GraphPipeline(const GraphPipeline &) = delete;
@@ -40,7 +46,8 @@ public:
 
     // Opens location and waits until the first audio stream has prerolled,
     // an error has been posted, the file turned out to hold no audio, or
-    // timeout has passed. True only for prerolled audio.
+    // timeout has passed. True only for prerolled audio. On failure the
+    // pipeline is back in NULL, unless its change of state is still blocked.
     bool preroll(const QByteArray &location, std::chrono::milliseconds timeout);
 
     // Prepares location up to the audio output: opens and decodes it, then
@@ -71,10 +78,13 @@ private:
     static void onNoMorePads(GstElement *decoder, gpointer self);
     static GstPadProbeReturn onHeld(GstPad *pad, GstPadProbeInfo *info, gpointer self);
 
-    GstStateChangeReturn startPausing(const QByteArray &location, bool holdOutput);
-    // Waits, with m_mutex held through lock, until done() or a failure.
-    template <typename Done>
-    bool waitFor(std::unique_lock<std::mutex> &lock, std::chrono::milliseconds timeout, Done done);
+    // Starts the change to PAUSED on a thread of its own and waits at most
+    // timeout for ready(), a failure or the end of a change that needed no
+    // waiting. On failure the pipeline is back in NULL, unless the change is
+    // still blocked.
+    template <typename Ready>
+    bool pause(const QByteArray &location, bool holdOutput, std::chrono::milliseconds timeout,
+               Ready ready);
 
     void handleMessage(GstMessage *message);
     void releaseNotifier();
@@ -88,6 +98,14 @@ private:
 
     std::atomic<bool> m_audioLinked{false};
     std::atomic<bool> m_holdOutput{false};
+
+    // The change to PAUSED runs on a thread of its own: opening the audio
+    // output waits for the sound server, as long as it takes to answer, and
+    // no time-out of ours reaches into that call.
+    bool m_changeDone = true;
+    GstStateChangeReturn m_change = GST_STATE_CHANGE_SUCCESS;
+    // Released while the change was blocked: its thread destroys it.
+    bool m_abandoned = false;
     // The decoder's audio pad while it holds data back, and the probe doing it.
     GstObjectPtr<GstPad> m_heldPad;
     gulong m_holdProbe = 0;
@@ -101,5 +119,13 @@ private:
     bool m_held = false;
     BusNotifier *m_notifier = nullptr;
 };
+
+// Owns a GraphPipeline and frees it through GraphPipeline::release.
+using GraphPipelinePtr = std::unique_ptr<GraphPipeline, void (*)(GraphPipeline *)>;
+
+inline GraphPipelinePtr makeGraphPipeline()
+{
+    return GraphPipelinePtr(new GraphPipeline, &GraphPipeline::release);
+}
 
 } // namespace Zimbrel::Media

@@ -34,7 +34,7 @@ std::shared_ptr<MediaGraph> MediaGraph::create()
 }
 
 MediaGraph::MediaGraph()
-    : m_pipeline(std::make_unique<GraphPipeline>())
+    : m_pipeline(makeGraphPipeline())
 {
 }
 
@@ -53,18 +53,14 @@ bool MediaGraph::RenderFile(const QString &fileName)
         return false;
     if (prepared.pipeline) {
         m_pipeline = std::move(prepared.pipeline);
-        if (!m_pipeline->finishPreroll(kPrerollTimeout)) {
-            m_pipeline->setState(GST_STATE_NULL);
+        if (!m_pipeline->finishPreroll(kPrerollTimeout))
             return false;
-        }
         m_pipeline->setNotifyTarget(m_notifyTarget);
         m_rendered = true;
         return true;
     }
-    if (!m_pipeline->preroll(path, kPrerollTimeout)) {
-        m_pipeline->setState(GST_STATE_NULL);
+    if (!m_pipeline->preroll(path, kPrerollTimeout))
         return false;
-    }
     m_rendered = true;
     return true;
 }

@@ -11,6 +11,7 @@ namespace Zimbrel::Media {
 
 class GraphPipeline;
 
+
 // One playback of one local audio file: the object behind a sound, a music or
 // a playlist item. Holders share it through std::shared_ptr; when the last
 // holder lets go, playback stops and the graph falls silent.
@@ -69,7 +70,8 @@ private:
     std::optional<double> queryPosition() const;
     std::optional<double> queryDuration() const;
 
-    std::unique_ptr<GraphPipeline> m_pipeline;
+    // Freed through GraphPipeline::release.
+    std::unique_ptr<GraphPipeline, void (*)(GraphPipeline *)> m_pipeline;
     QPointer<QWidget> m_notifyTarget;
     bool m_rendered = false;
     bool m_stopped = false;

@@ -20,7 +20,7 @@ struct Preparation {
     QByteArray path;
     bool done = false;
     std::optional<FileIdentity> identity;
-    std::unique_ptr<GraphPipeline> pipeline;
+    GraphPipelinePtr pipeline{nullptr, &GraphPipeline::release};
 };
 
 class Store
@@ -78,11 +78,11 @@ private:
     void work(const std::shared_ptr<Preparation> &preparation)
     {
         std::optional<FileIdentity> identity;
-        std::unique_ptr<GraphPipeline> pipeline;
+        GraphPipelinePtr pipeline{nullptr, &GraphPipeline::release};
         if (initialiseGStreamer())
             identity = identifyPlayableFile(preparation->path);
         if (identity) {
-            pipeline = std::make_unique<GraphPipeline>();
+            pipeline = makeGraphPipeline();
             if (!pipeline->isValid() || !pipeline->prepareHeld(preparation->path, kPrerollTimeout))
                 pipeline.reset();
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GraphPipeline.h"
 #include "PlayableFile.h"
 
 #include <QByteArray>
@@ -9,12 +10,11 @@
 
 namespace Zimbrel::Media {
 
-class GraphPipeline;
-
 // Pipelines prepared ahead of need on threads of their own, so that a graph
 // asked for later finds its file open and decoded up to the audio output
-// (GraphPipeline::prepareHeld), and only has to let it through and run. A prepared pipeline is used at
-// most once, and only for the same version of the same file.
+// (GraphPipeline::prepareHeld), and only has to let it through and run. A
+// prepared pipeline is used at most once, and only for the same version of
+// the same file.
 namespace PreparedGraphs {
 
 // Starts preparing path and returns at once. Keeps the two newest requests.
@@ -23,7 +23,7 @@ void prepare(const QByteArray &path);
 struct Taken {
     // Held before its output (finishPreroll it); nullptr when nothing usable
     // was prepared.
-    std::unique_ptr<GraphPipeline> pipeline;
+    GraphPipelinePtr pipeline{nullptr, &GraphPipeline::release};
     // This version of the file was tried and could not be decoded.
     bool failed = false;
 };

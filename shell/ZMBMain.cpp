@@ -98,6 +98,9 @@ ZMBMain::~ZMBMain()
 void ZMBMain::ShowMess(const QString &smNum, const QString &smText)
 {
     ML->Init(20);
+    // Emptied first: a new wrap mode lays out the text already there again,
+    // and a huge earlier message would take minutes in the wrong mode.
+    ZMBEdit->clear();
     ZMBEdit->setWordWrapMode(wrapModeFor(smText));
     ZMBEdit->setPlainText(smText);
     show();

@@ -1,3 +1,5 @@
+#include "ExpectedNotification.h"
+#include "MusicList.h"
 #include "SubMain.h"
 #include "ZMBMain.h"
 
@@ -8,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace ZimbrelTest;
@@ -29,6 +32,7 @@ private slots:
     void showsTextAndPlaysSound();
     void hugeText_isShownWhole_data();
     void hugeText_isShownWhole();
+    void generatedLines_showTheirTextAndNameTheirSound();
 
 private:
     QString m_sounds;
@@ -137,6 +141,104 @@ void TestCommandLine::hugeText_isShownWhole()
     // and run into the test's time-out.
     QVERIFY(QTest::qWaitForWindowExposed(ZMBMain::instance()));
     QTest::qWait(50);
+
+    // The next message must not lay the huge one out again on its way out.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    SubMain::Main({"nonsense"});
+    QCOMPARE(edit->toPlainText(), QString("Error command Line!"));
+    QVERIFY2(elapsed.elapsed() < 5000, qPrintable(QString::number(elapsed.elapsed())));
+}
+
+namespace {
+
+// Arguments as main() reads them from the kernel's bytes (never NUL).
+QStringList fromBytes(const QList<QByteArray> &arguments)
+{
+    QStringList strings;
+    for (const QByteArray &argument : arguments)
+        strings << QString::fromLocal8Bit(argument);
+    return strings;
+}
+
+QByteArray bytesFrom(QRandomGenerator &random, const QByteArray &alphabet, int maxLength)
+{
+    QByteArray bytes(random.bounded(maxLength + 1), Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = alphabet.at(random.bounded(alphabet.size()));
+    return bytes;
+}
+
+// One command line of the kind index % 8: none, no "/", many "/", quotes,
+// control characters, bytes that are not UTF-8, several arguments, any bytes.
+QStringList generatedLine(QRandomGenerator &random, int index)
+{
+    QByteArray any;
+    for (int byte = 1; byte < 256; ++byte)
+        any += char(byte);
+    QByteArray controls = "/ab";
+    for (int byte = 1; byte < 32; ++byte)
+        controls += char(byte);
+    controls += '\x7f';
+    QByteArray high = "/1";
+    for (int byte = 0x80; byte < 256; ++byte)
+        high += char(byte);
+
+    switch (index % 8) {
+    case 0:
+        return index % 16 ? QStringList{QString()} : QStringList{};
+    case 1:
+        return fromBytes({bytesFrom(random, "abc 123.-_", 40)});
+    case 2:
+        return fromBytes({bytesFrom(random, "//////ab ", 80)});
+    case 3:
+        return fromBytes({bytesFrom(random, "\"'`/1 x", 30)});
+    case 4:
+        return fromBytes({bytesFrom(random, controls, 60)});
+    case 5:
+        return fromBytes({bytesFrom(random, high, 60)});
+    case 6: {
+        QList<QByteArray> arguments;
+        for (int n = random.bounded(1, 6); n > 0; --n)
+            arguments << bytesFrom(random, "ab/ \"", 12);
+        return fromBytes(arguments);
+    }
+    default:
+        return fromBytes({bytesFrom(random, any, 120)});
+    }
+}
+
+} // namespace
+
+void TestCommandLine::generatedLines_showTheirTextAndNameTheirSound()
+{
+    // Muted, the window's player refuses each sound at once: this is about
+    // the line, the split and the window, 10,000 times over.
+    SubMain::Main({"1/x"});
+    ZMBMain *window = ZMBMain::instance();
+    window->findChild<Zimbrel::MusicList *>("ML")->NotPlay(-1);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    auto *edit = window->findChild<QPlainTextEdit *>("ZMBEdit");
+
+    QRandomGenerator random(20261206);
+    QList<QStringList> lines;
+    for (int index = 0; index < 10000 - 3; ++index)
+        lines << generatedLine(random, index);
+    const QString megabyte(1024 * 1024, QChar(u'\u00e9'));
+    lines << QStringList{"1/" + megabyte} << QStringList{megabyte}
+          << QStringList{QString(1024 * 1024, u'/')};
+
+    for (qsizetype index = 0; index < lines.size(); ++index) {
+        SubMain::Main(lines.at(index));
+        QCoreApplication::processEvents();
+        const auto expected = expectedNotification(lines.at(index).join(u' '));
+        const QString sound = SubMain::CmdParts.size() >= 2 ? SubMain::CmdParts.at(0)
+                                                            : QStringLiteral("error");
+        QVERIFY2(window->isVisible(), qPrintable(QString::number(index)));
+        QVERIFY2(edit->toPlainText() == asShownInTextBox(expected.text),
+                 qPrintable(QString::number(index)));
+        QVERIFY2(sound == expected.sound, qPrintable(QString::number(index)));
+    }
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -1,9 +1,11 @@
 #include "NullSinkRecorder.h"
+#include "SilentAudioServer.h"
 #include "SoundSegments.h"
 #include "WaveFile.h"
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -24,13 +26,17 @@ private slots:
     void malformedLine_playsError_modifiedEscapeIgnored_buttonExits();
     void terminationSignal_endsCleanlyAndSilently_data();
     void terminationSignal_endsCleanlyAndSilently();
-    void noAudioServer_windowStillShows();
+    void audioServerFault_windowShowsPromptly_escapeExits_data();
+    void audioServerFault_windowShowsPromptly_escapeExits();
+    void soundsFolderMissing_silentWindow_escapeExits();
     void noDisplay_oneLineAndStatusOne();
 
 private:
     void startZmb(const QStringList &arguments,
                   const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     QString waitForWindow();
+    // Escape to the window; the program must end with status 0.
+    void escapeEndsProgram(const QString &window);
     static QString xdotool(const QStringList &arguments);
     static double expectedLength(const QString &sound);
 
@@ -170,20 +176,65 @@ void TestZmb::terminationSignal_endsCleanlyAndSilently()
         QVERIFY(sounds.first().length < expectedLength("5"));
 }
 
-void TestZmb::noAudioServer_windowStillShows()
+void TestZmb::escapeEndsProgram(const QString &window)
 {
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("PULSE_SERVER", "unix:/nonexistent/zimbrel-no-server");
-    QElapsedTimer shown;
-    shown.start();
-    startZmb({"1/silent"}, environment);
-    const QString window = waitForWindow();
-    QVERIFY(!window.isEmpty());
-    QVERIFY2(shown.elapsed() < 5000, qPrintable(QString::number(shown.elapsed())));
     xdotool({"windowfocus", "--sync", window});
     xdotool({"key", "Escape"});
     QVERIFY(m_zmb.waitForFinished(5000));
+    QCOMPARE(m_zmb.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_zmb.exitCode(), 0);
+}
+
+void TestZmb::audioServerFault_windowShowsPromptly_escapeExits_data()
+{
+    QTest::addColumn<bool>("serverListens");
+    QTest::newRow("no audio server") << false;
+    // Takes the connection and never answers it.
+    QTest::newRow("audio server that never answers") << true;
+}
+
+void TestZmb::audioServerFault_windowShowsPromptly_escapeExits()
+{
+    QFETCH(bool, serverListens);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    SilentAudioServer server(dir.filePath("pulse"));
+    QVERIFY(server.isListening());
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PULSE_SERVER", serverListens ? server.address()
+                                                     : "unix:/nonexistent/zimbrel-no-server");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    startZmb({"1/no sound today"}, environment);
+    const QString window = waitForWindow();
+    QVERIFY(!window.isEmpty());
+    QVERIFY2(elapsed.elapsed() < 5000, qPrintable(QString::number(elapsed.elapsed())));
+    QTest::qWait(200);
+    escapeEndsProgram(window);
+    if (QTest::currentTestFailed())
+        return;
+    qInfo("window shown and closed by Escape within %lld ms", elapsed.elapsed());
+    QCOMPARE(server.connections() > 0, serverListens);
+}
+
+void TestZmb::soundsFolderMissing_silentWindow_escapeExits()
+{
+    // zmb looks for sounds/ beside its real executable: a copy in a folder
+    // of its own has none.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString copy = dir.filePath("zmb");
+    QVERIFY(QFile::copy(ZMB_PATH, copy));
+    NullSinkRecorder recorder;
+    QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+    m_zmb.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    m_zmb.start(copy, {"1/no sounds here"});
+    QVERIFY(m_zmb.waitForStarted(5000));
+    const QString window = waitForWindow();
+    QVERIFY(!window.isEmpty());
+    QTest::qWait(600);
+    escapeEndsProgram(window);
+    QVERIFY(findSounds(recorder.stop()).isEmpty());
 }
 
 void TestZmb::noDisplay_oneLineAndStatusOne()

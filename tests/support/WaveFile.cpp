@@ -24,21 +24,32 @@ Samples tone(double seconds, double frequency, int rate, double amplitude)
     return samples;
 }
 
+QByteArray waveHeader(quint32 rate, quint16 channels, quint32 dataBytes)
+{
+    QByteArray header;
+    QDataStream out(&header, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint16 frameBytes = quint16(2 * channels);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + dataBytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << channels << rate << quint32(rate * frameBytes)
+        << frameBytes << quint16(16);
+    out.writeRawData("data", 4);
+    out << dataBytes;
+    return header;
+}
+
 bool writeWave(const QString &path, const Samples &samples)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
+    const quint32 dataBytes = quint32(samples.data.size() * 2);
+    if (file.write(waveHeader(quint32(samples.rate), 1, dataBytes)) != 44)
+        return false;
     QDataStream out(&file);
     out.setByteOrder(QDataStream::LittleEndian);
-    const quint32 dataBytes = quint32(samples.data.size() * 2);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataBytes);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << quint32(samples.rate)
-        << quint32(samples.rate * 2) << quint16(2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << dataBytes;
     for (qint16 sample : samples.data)
         out << sample;
     return out.status() == QDataStream::Ok;
