@@ -30,7 +30,7 @@ double residentMegabytes()
     return -1;
 }
 
-// Calls call(i) for i in [0, count), timing each one in milliseconds.
+// Calls call(i) for i in [0, count), timing each one in microseconds.
 template <typename Call>
 QVector<double> timeCalls(int count, Call call)
 {
@@ -39,7 +39,7 @@ QVector<double> timeCalls(int count, Call call)
     for (int i = 0; i < count; ++i) {
         clock.start();
         call(i);
-        times.append(clock.nsecsElapsed() / 1e6);
+        times.append(clock.nsecsElapsed() / 1e3);
         QCoreApplication::processEvents();
     }
     return times;
@@ -51,12 +51,12 @@ void report(const QString &figure, const QVector<double> &times, int window, dou
     const QVector<double> late = times.mid(times.size() - window);
     const QString first = QStringLiteral("calls 2-%1").arg(window + 1);
     const QString last = QStringLiteral("calls %1-%2").arg(times.size() - window + 1).arg(times.size());
-    for (double ms : early)
-        emitSample(figure + QStringLiteral("-call-ms"), first, ms);
-    for (double ms : late)
-        emitSample(figure + QStringLiteral("-call-ms"), last, ms);
+    for (double us : early)
+        emitSample(figure + QStringLiteral("-call-us"), first, us);
+    for (double us : late)
+        emitSample(figure + QStringLiteral("-call-us"), last, us);
     emitSample(figure + QStringLiteral("-memory-growth-mb"), QStringLiteral("zimbrel"), grownMb);
-    std::fprintf(stderr, "%s: median %.3f ms early, %.3f ms late; memory grew %.1f MB\n",
+    std::fprintf(stderr, "%s: median %.1f us early, %.1f us late; memory grew %.1f MB\n",
                  qPrintable(figure), percentile(early, 0.5), percentile(late, 0.5), grownMb);
 }
 
