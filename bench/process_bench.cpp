@@ -5,6 +5,7 @@
 
 #include "BenchSamples.h"
 #include "NullSinkRecorder.h"
+#include "ProcessUsage.h"
 #include "SoundSegments.h"
 
 #include <QCommandLineParser>
@@ -38,24 +39,6 @@ bool windowVisible(const QString &title)
                                               QStringLiteral("--name"), u'^' + title + u'$'});
     return xdotool.waitForFinished(5000) && xdotool.exitStatus() == QProcess::NormalExit
            && xdotool.exitCode() == 0;
-}
-
-QString procField(qint64 pid, const QString &file, const QByteArray &key)
-{
-    QFile status(QStringLiteral("/proc/%1/%2").arg(pid).arg(file));
-    if (!status.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return QString::fromLatin1(line.mid(key.size()).trimmed());
-    }
-    return {};
-}
-
-double residentMegabytes(qint64 pid)
-{
-    return procField(pid, QStringLiteral("status"), "VmRSS:").section(u' ', 0, 0).toDouble()
-           / 1024.0;
 }
 
 // User plus system clock ticks the process has used.
@@ -116,7 +99,7 @@ void measureWindow(const Tool &tool)
     if (const auto ms = launched.waitForWindow(tool.title)) {
         emitSample(QStringLiteral("start-to-window"), tool.subject, *ms);
         emitSample(QStringLiteral("memory-at-window"), tool.subject,
-                   residentMegabytes(launched.pid()));
+                   residentKiB(launched.pid()) / 1024.0);
     } else {
         qWarning("%s: no window", qPrintable(tool.subject));
     }

@@ -4,11 +4,11 @@
 
 #include "BenchSamples.h"
 #include "MusicList.h"
+#include "ProcessUsage.h"
 #include "WaveFile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdlib>
@@ -20,14 +20,7 @@ namespace {
 
 double residentMegabytes()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
+    return ZimbrelTest::residentKiB() / 1024.0;
 }
 
 // Calls call(i) for i in [0, count), timing each one in microseconds.

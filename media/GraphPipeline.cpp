@@ -130,6 +130,12 @@ bool GraphPipeline::pause(const QByteArray &location, bool holdOutput,
         return false;
     }
 
+    return settle(timeout, ready);
+}
+
+template <typename Ready>
+bool GraphPipeline::settle(std::chrono::milliseconds timeout, Ready ready)
+{
     bool succeeded = false;
     bool blocked = false;
     {
@@ -164,13 +170,7 @@ bool GraphPipeline::finishPreroll(std::chrono::milliseconds timeout)
         gst_pad_remove_probe(m_heldPad.get(), std::exchange(m_holdProbe, 0));
         m_heldPad.reset();
     }
-    std::unique_lock lock(m_mutex);
-    m_changed.wait_for(lock, timeout, [this] { return m_prerolled || m_failed || m_noAudio; });
-    const bool succeeded = m_prerolled && !m_failed && !m_noAudio && m_audioLinked;
-    lock.unlock();
-    if (!succeeded)
-        setState(GST_STATE_NULL);
-    return succeeded;
+    return settle(timeout, [this] { return m_prerolled; });
 }
 
 bool GraphPipeline::atEnd() const

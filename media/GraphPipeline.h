@@ -85,6 +85,9 @@ private:
     template <typename Ready>
     bool pause(const QByteArray &location, bool holdOutput, std::chrono::milliseconds timeout,
                Ready ready);
+    // The waiting half of pause, also used once held data is let through.
+    template <typename Ready>
+    bool settle(std::chrono::milliseconds timeout, Ready ready);
 
     void handleMessage(GstMessage *message);
     void releaseNotifier();

@@ -6,7 +6,6 @@
 
 #include <QFile>
 
-
 namespace Zimbrel::Media {
 
 namespace {
@@ -53,16 +52,12 @@ bool MediaGraph::RenderFile(const QString &fileName)
         return false;
     if (prepared.pipeline) {
         m_pipeline = std::move(prepared.pipeline);
-        if (!m_pipeline->finishPreroll(kPrerollTimeout))
-            return false;
         m_pipeline->setNotifyTarget(m_notifyTarget);
-        m_rendered = true;
-        return true;
+        m_rendered = m_pipeline->finishPreroll(kPrerollTimeout);
+    } else {
+        m_rendered = m_pipeline->preroll(path, kPrerollTimeout);
     }
-    if (!m_pipeline->preroll(path, kPrerollTimeout))
-        return false;
-    m_rendered = true;
-    return true;
+    return m_rendered;
 }
 
 bool MediaGraph::Run()

@@ -1,6 +1,5 @@
 #include "ZMBMain.h"
 
-#include "AllCorrector.h"
 #include "AppIcon.h"
 #include "MusicList.h"
 #include "SubMain.h"
@@ -108,7 +107,7 @@ void ZMBMain::ShowMess(const QString &smNum, const QString &smText)
     activateWindow();
     // Marks the window as wanting attention when it could not take the focus.
     QApplication::alert(this);
-    ML->PlaySound(AllCorrector::SoundFile(SubMain::AppDir, smNum));
+    ML->PlaySound(SubMain::AppDir + QStringLiteral("sounds/") + smNum + QStringLiteral(".wav"));
 }
 
 bool ZMBMain::eventFilter(QObject *watched, QEvent *event)

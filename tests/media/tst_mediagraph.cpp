@@ -2,6 +2,7 @@
 
 #include "HostileFiles.h"
 #include "NullSinkRecorder.h"
+#include "ProcessUsage.h"
 #include "SoundSegments.h"
 #include "TestFiles.h"
 #include "WaveFile.h"
@@ -260,14 +261,10 @@ void TestMediaGraph::releasingLastReference_silences()
 
 void TestMediaGraph::releasedGraphs_leaveNothingOpen()
 {
-    const auto openFiles = [] {
-        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System
-                                                             | QDir::NoDotAndDotDot).size();
-    };
     // The first graphs open what every later one shares.
     for (int i = 0; i < 3; ++i)
         QVERIFY(MediaGraph::create()->RenderFile(path("tone.wav")));
-    const qsizetype before = openFiles();
+    const qsizetype before = openFileCount();
     for (int i = 0; i < 40; ++i) {
         auto graph = MediaGraph::create();
         QVERIFY(graph->RenderFile(path("tone.wav")));
@@ -275,7 +272,7 @@ void TestMediaGraph::releasedGraphs_leaveNothingOpen()
         QTest::qWait(5);
     }
     QCoreApplication::processEvents();
-    QVERIFY2(openFiles() - before <= 2, qPrintable(QString::number(openFiles() - before)));
+    QVERIFY2(openFileCount() - before <= 2, qPrintable(QString::number(openFileCount() - before)));
 }
 
 void TestMediaGraph::atEnd_restsWithItsOutputCorked()

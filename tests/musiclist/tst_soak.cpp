@@ -1,10 +1,9 @@
 #include "MusicList.h"
 #include "MusicListProbe.h"
+#include "ProcessUsage.h"
 
 #include "WaveFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -31,18 +30,8 @@ struct Usage {
 
     static Usage now()
     {
-        Usage usage;
-        usage.fds = QDir("/proc/self/fd").entryList(QDir::NoDotAndDotDot | QDir::System).size();
-        usage.threads =
-            QDir("/proc/self/task").entryList(QDir::NoDotAndDotDot | QDir::Dirs).size();
-        QFile status("/proc/self/status");
-        if (status.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : status.readAll().split('\n')) {
-                if (line.startsWith("VmRSS:"))
-                    usage.rssKiB = line.mid(6).trimmed().split(' ').first().toLongLong();
-            }
-        }
-        return usage;
+        return {ZimbrelTest::openFileCount(), ZimbrelTest::threadCount(),
+                ZimbrelTest::residentKiB()};
     }
 };
 
