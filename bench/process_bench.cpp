@@ -20,6 +20,7 @@
 #include <optional>
 
 using namespace ZimbrelTest;
+using ZimbrelBench::residentKiB;
 using ZimbrelBench::emitSample;
 
 namespace {

@@ -20,7 +20,7 @@ namespace {
 
 double residentMegabytes()
 {
-    return ZimbrelTest::residentKiB() / 1024.0;
+    return ZimbrelBench::residentKiB() / 1024.0;
 }
 
 // Calls call(i) for i in [0, count), timing each one in microseconds.

@@ -13,16 +13,14 @@ class MusicListProbe
 public:
     explicit MusicListProbe(MusicList &list) : m_list(list) {}
 
-    qint32 listEnd() const { return m_list.ListEnd; }
     qint32 listCur() const { return m_list.ListCur; }
     QString slot(int index) const { return m_list.ListFiles.at(index); }
     bool hasListGraph() const { return m_list.ListGraph != nullptr; }
-    bool hasListPos() const { return m_list.ListPos != nullptr; }
+    bool hasSoundGraph() const { return m_list.SoundGraph != nullptr; }
     // Identity of the graph behind ListPos, to see whether it was replaced.
     const void *listPosGraph() const { return m_list.ListPos.get(); }
     bool timerOn() const { return m_list.MusTim->isActive(); }
     int timerPeriod() const { return m_list.MusTim->interval(); }
-
     bool loopStat() const { return m_list.LoopStat; }
     std::shared_ptr<Media::MediaGraph> musicGraph() const { return m_list.MusicGraph; }
 

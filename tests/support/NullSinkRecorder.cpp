@@ -12,39 +12,26 @@ NullSinkRecorder::NullSinkRecorder()
 
 NullSinkRecorder::~NullSinkRecorder()
 {
-    if (m_parec.state() != QProcess::NotRunning) {
-        m_parec.kill();
-        m_parec.waitForFinished(2000);
-    }
+    m_parec.kill();
+    m_parec.waitForFinished(2000);
 }
 
 bool NullSinkRecorder::start()
 {
-    const QByteArray sink = qgetenv("ZIMBREL_TEST_SINK");
-    if (sink.isEmpty()) {
-        m_error = QStringLiteral("ZIMBREL_TEST_SINK is not set: run the tests through "
-                                 "tests/with-services");
+    const QString sink = qEnvironmentVariable("ZIMBREL_TEST_SINK");
+    m_error = QStringLiteral("ZIMBREL_TEST_SINK is not set: run the tests through tests/with-services");
+    if (sink.isEmpty())
         return false;
-    }
-    m_bytes.clear();
-    m_parec.start(QStringLiteral("parec"),
-                  {QStringLiteral("-d"), QString::fromLocal8Bit(sink) + QStringLiteral(".monitor"),
-                   QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                   QStringLiteral("--rate=%1").arg(kRate), QStringLiteral("--channels=1"),
-                   QStringLiteral("--latency-msec=5")});
-    if (!m_parec.waitForStarted(5000)) {
-        m_error = QStringLiteral("parec did not start: ") + m_parec.errorString();
-        return false;
-    }
+    m_parec.start("parec", {"-d", sink + ".monitor", "--raw", "--format=s16le", QStringLiteral("--rate=%1").arg(kRate),
+                            "--channels=1", "--latency-msec=5"});
     // The monitor of a running sink delivers samples continuously.
     QElapsedTimer waited;
     waited.start();
-    while (m_bytes.isEmpty() && waited.elapsed() < 5000)
+    while (m_bytes.isEmpty() && waited.elapsed() < 5000 && m_parec.state() != QProcess::NotRunning)
         m_parec.waitForReadyRead(100);
-    if (m_bytes.isEmpty()) {
-        m_error = QStringLiteral("no samples from the null sink's monitor");
+    m_error = QStringLiteral("no samples from the null sink's monitor: ") + m_parec.errorString();
+    if (m_bytes.isEmpty())
         return false;
-    }
     m_bytes.clear();
     m_started.start();
     return true;
@@ -54,7 +41,6 @@ Samples NullSinkRecorder::stop()
 {
     if (m_parec.state() != QProcess::NotRunning) {
         m_parec.waitForReadyRead(50);
-        m_bytes += m_parec.readAllStandardOutput();
         m_parec.terminate();
         m_parec.waitForFinished(2000);
         m_bytes += m_parec.readAllStandardOutput();

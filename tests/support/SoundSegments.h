@@ -4,6 +4,8 @@
 
 #include <QVector>
 
+#include <utility>
+
 namespace ZimbrelTest {
 
 // One stretch of sound in a recording, in seconds from its start.
@@ -18,5 +20,12 @@ struct Segment {
 // bridgeSeconds are taken as part of the sound around them.
 QVector<Segment> findSounds(const Samples &samples, double threshold = 0.02,
                             double bridgeSeconds = 0.012);
+
+// Whether there are as many segments as {length, tolerance} pairs, each
+// segment as long as its pair allows.
+bool lengthsAre(const QVector<Segment> &segments, const QVector<std::pair<double, double>> &expected);
+
+// "start+length ..." in seconds, for failure messages.
+QByteArray describe(const QVector<Segment> &segments);
 
 } // namespace ZimbrelTest

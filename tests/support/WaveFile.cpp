@@ -18,8 +18,8 @@ Samples tone(double seconds, double frequency, int rate, double amplitude)
     samples.data.resize(count);
     for (qsizetype i = 0; i < count; ++i) {
         const double envelope = std::min({1.0, i / ramp, (count - 1 - i) / ramp});
-        samples.data[i] = static_cast<qint16>(
-            32767.0 * amplitude * envelope * std::sin(2 * M_PI * frequency * i / rate));
+        samples.data[i] = static_cast<qint16>(32767.0 * amplitude * envelope
+                                              * std::sin(2 * M_PI * frequency * i / rate));
     }
     return samples;
 }
@@ -29,12 +29,11 @@ QByteArray waveHeader(quint32 rate, quint16 channels, quint32 dataBytes)
     QByteArray header;
     QDataStream out(&header, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
-    const quint16 frameBytes = quint16(2 * channels);
     out.writeRawData("RIFF", 4);
     out << quint32(36 + dataBytes);
     out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << channels << rate << quint32(rate * frameBytes)
-        << frameBytes << quint16(16);
+    out << quint32(16) << quint16(1) << channels << rate << quint32(rate * 2 * channels)
+        << quint16(2 * channels) << quint16(16);
     out.writeRawData("data", 4);
     out << dataBytes;
     return header;
@@ -42,58 +41,44 @@ QByteArray waveHeader(quint32 rate, quint16 channels, quint32 dataBytes)
 
 bool writeWave(const QString &path, const Samples &samples)
 {
+    // Samples are little-endian in memory on every platform Zimbrel builds for.
+    const QByteArray data(reinterpret_cast<const char *>(samples.data.constData()), samples.data.size() * 2);
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const quint32 dataBytes = quint32(samples.data.size() * 2);
-    if (file.write(waveHeader(quint32(samples.rate), 1, dataBytes)) != 44)
-        return false;
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    for (qint16 sample : samples.data)
-        out << sample;
-    return out.status() == QDataStream::Ok;
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(waveHeader(quint32(samples.rate), 1, quint32(data.size())) + data) == 44 + data.size();
 }
 
 Samples readWave(const QString &path)
 {
     Samples samples;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (!bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
         return samples;
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
-        return samples;
+    const auto number = [&](qsizetype at, int size) {
+        quint32 value = 0;
+        std::memcpy(&value, bytes.constData() + at, size);
+        return value;
+    };
     int channels = 1;
-    qsizetype at = 12;
-    while (at + 8 <= bytes.size()) {
+    for (qsizetype at = 12; at + 8 <= bytes.size(); at += 8 + number(at + 4, 4) + (number(at + 4, 4) & 1)) {
         const QByteArray id = bytes.mid(at, 4);
-        quint32 size = 0;
-        std::memcpy(&size, bytes.constData() + at + 4, 4);
-        const qsizetype body = at + 8;
-        if (id == "fmt " && size >= 16) {
-            quint16 channelCount = 0;
-            quint32 rate = 0;
-            std::memcpy(&channelCount, bytes.constData() + body + 2, 2);
-            std::memcpy(&rate, bytes.constData() + body + 4, 4);
-            channels = std::max<int>(1, channelCount);
-            samples.rate = int(rate);
+        if (id == "fmt ") {
+            channels = std::max<int>(1, number(at + 10, 2));
+            samples.rate = int(number(at + 12, 4));
         } else if (id == "data") {
-            const qsizetype frames = std::min<qsizetype>(size, bytes.size() - body) / (2 * channels);
+            const qsizetype frames = std::min<qsizetype>(number(at + 4, 4), bytes.size() - at - 8) / (2 * channels);
+            const auto *values = reinterpret_cast<const qint16 *>(bytes.constData() + at + 8);
             samples.data.resize(frames);
+            // Several channels are mixed down to one.
             for (qsizetype frame = 0; frame < frames; ++frame) {
                 int sum = 0;
-                for (int channel = 0; channel < channels; ++channel) {
-                    qint16 value = 0;
-                    std::memcpy(&value, bytes.constData() + body + 2 * (frame * channels + channel),
-                                2);
-                    sum += value;
-                }
+                for (int channel = 0; channel < channels; ++channel)
+                    sum += values[frame * channels + channel];
                 samples.data[frame] = qint16(sum / channels);
             }
             break;
         }
-        at = body + size + (size & 1);
     }
     return samples;
 }

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 
-namespace ZimbrelTest {
+namespace ZimbrelBench {
 
 namespace {
 
@@ -45,4 +45,4 @@ qsizetype threadCount(qint64 pid)
     return entryCount(pid, "task");
 }
 
-} // namespace ZimbrelTest
+} // namespace ZimbrelBench

@@ -1,0 +1,585 @@
+#include "MediaGraph.h"
+#include "MusicListProbe.h"
+#include "NullSinkRecorder.h"
+#include "SoundSegments.h"
+
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Zimbrel;
+using namespace ZimbrelTest;
+
+namespace {
+
+// Each pass of the music file: this much tone, then 50 ms of silence, so
+// passes can be counted.
+constexpr double kPassTone = 0.2;
+constexpr double kPass = kPassTone + 0.05;
+// Sound reaches the recording a little after the call that starts or stops it.
+constexpr double kLatency = 0.15;
+
+struct Completion {
+    const char *member;
+    QString folder;    // null: never set; "@" stands for the test folder
+    QString extension; // null: FoldMus's default
+    QString name;
+    QString used; // queued, or the caller's variable afterwards
+    bool plays = true;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Completion)
+
+// The widget: its tables of names, states, numbers and hostile files, and
+// its channels heard through the null sink.
+class TestMusicList : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QTcpServer m_server;
+    int m_fifoWriter = -1;
+    QList<std::tuple<const char *, QString, bool>> m_hostile; // label, name, plays
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+    }
+    static bool gstLaunch(const QString &pipeline)
+    {
+        QProcess process;
+        process.start("gst-launch-1.0", QStringList{"-q"} + QProcess::splitCommand(pipeline));
+        return process.waitForFinished(30000) && process.exitCode() == 0;
+    }
+    static bool waitForListEnd(const MusicListProbe &probe)
+    {
+        const bool ended = QTest::qWaitFor([&] { return !probe.timerOn(); }, 5000);
+        QTest::qWait(150); // for the sink to play out
+        return ended;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid() && QDir::setCurrent(m_dir.path()));
+        Samples pass = tone(kPassTone, 440);
+        pass.data.resize(pass.data.size() + qsizetype((kPass - kPassTone) * pass.rate));
+        QVERIFY(writeWave(path("pass.wav"), pass));
+        for (const auto &[name, seconds] : {std::pair("a", 0.12), {"long", 0.6}, {"steady", 2.0}, {"other", 0.3},
+                                            {"t90", 0.09}, {"t130", 0.13}, {"t400", 0.4}, {"t1000", 1.0}})
+            QVERIFY(!writeToneWave(path(name + QString(".wav")), seconds, 660).isEmpty());
+        QVERIFY(QDir().mkdir("folder.wav"));
+    }
+
+    void cleanupTestCase() { ::close(m_fifoWriter); }
+
+    void completion_data()
+    {
+        QTest::addColumn<Completion>("row");
+        QTest::newRow("AddFile, no folder: as given") << Completion{"AddFile", {}, {}, "/x/a", "/x/a"};
+        QTest::newRow("AddFile, folder and extension") << Completion{"AddFile", "@", "wav", "a", "@/a.wav"};
+        QTest::newRow("AddFile, default extension, one slash") << Completion{"AddFile", "@/", {}, "12", "@/12.mp3"};
+        QTest::newRow("AddFile, dotted extension kept") << Completion{"AddFile", "@", "..ogg", "a", "@/a..ogg"};
+        QTest::newRow("AddFile, empty extension") << Completion{"AddFile", "@", "", "a", "@/a."};
+        QTest::newRow("AddFile, empty folder is the root") << Completion{"AddFile", "", ".ogg", "a", "/a.ogg"};
+        QTest::newRow("PlaySound: completed, caller sees it") << Completion{"PlaySound", "@", "wav", "a", "@/a.wav"};
+        QTest::newRow("PlaySound, no folder") << Completion{"PlaySound", {}, {}, "@/a.wav", "@/a.wav"};
+        QTest::newRow("PlaySound, MusicStat false") << Completion{"PlaySound raw", "@", "wav", "a", "a", false};
+        QTest::newRow("PlayMusic: never completed") << Completion{"PlayMusic", "@", "wav", "a", "a", false};
+        QTest::newRow("PlayMusic, full name") << Completion{"PlayMusic", "@", "wav", "@/a.wav", "@/a.wav"};
+    }
+
+    void completion()
+    {
+        QFETCH(Completion, row);
+        for (QString *text : {&row.folder, &row.name, &row.used})
+            text->replace("@", m_dir.path());
+        MusicList list;
+        QCOMPARE(list.Folder() + list.Dilation(), QString());
+        if (!row.folder.isNull())
+            row.extension.isNull() ? list.FoldMus(row.folder) : list.FoldMus(row.folder, row.extension);
+        QVERIFY(list.Init(20));
+        QString name = row.name;
+        const QString member = row.member;
+        if (member == "AddFile") {
+            QVERIFY(list.AddFile(name));
+            QCOMPARE(MusicListProbe(list).entries(), QStringList{row.used});
+            QCOMPARE(list.Folder().isEmpty() ? name : list.Folder() + name + list.Dilation(), row.used);
+        } else {
+            QCOMPARE(member == "PlayMusic" ? list.PlayMusic(name) : list.PlaySound(name, member == "PlaySound"),
+                     row.plays);
+            QCOMPARE(name, row.used);
+        }
+    }
+
+    void mute_data()
+    {
+        QTest::addColumn<qint16>("flag");
+        for (const qint16 flag : {0, -1, 1, 4, 0x4000, -0x8000})
+            QTest::addRow("0x%x", quint16(flag)) << flag;
+    }
+
+    // Any set bit mutes the playlist, the numbers and PlaySound; the music
+    // and PlaySound with MusicStat false play on. No channel stops another.
+    void mute()
+    {
+        QFETCH(qint16, flag);
+        const bool muted = flag != 0;
+        MusicList list;
+        MusicListProbe probe(list);
+        list.FoldMus(m_dir.path(), "wav");
+        QVERIFY(list.Init(20));
+        list.NotPlay(flag);
+        QCOMPARE(list.NotPlay(), flag);
+        QVERIFY(list.PlayMusic(path("long.wav")));
+        QCOMPARE(list.PlaySound("a"), !muted);
+        QVERIFY(list.PlaySound(path("a.wav"), false));
+        QCOMPARE(list.AddFile("long"), !muted);
+        QCOMPARE(list.Number(7).isEmpty(), muted);
+        QCOMPARE(list.Count(), muted ? 0 : 2);
+        QCOMPARE(probe.hasListGraph(), !muted);
+        list.Clear();
+        QVERIFY(probe.hasSoundGraph() && probe.musicGraph());
+        list.StopSound();
+        QVERIFY(probe.musicGraph());
+    }
+
+    void playlistStates_data()
+    {
+        QTest::addColumn<QString>("reset");
+        QTest::addColumn<int>("period");
+        QTest::newRow("Clear keeps the design period") << "Clear" << 200;
+        QTest::newRow("Init with the period omitted") << "Init()" << 200;
+        QTest::newRow("Init(0)") << "Init(0)" << 0;
+    }
+
+    // Before its first reset the list refuses every entry, and Number answers
+    // as ever with nothing queued. After it the first entry starts at once and
+    // the others wait; 1024 fit, no more; a refused period changes nothing.
+    void playlistStates()
+    {
+        QFETCH(QString, reset);
+        QFETCH(int, period);
+        MusicList list;
+        MusicListProbe probe(list);
+        QCOMPARE(list.Position(), 0.0f);
+        QVERIFY(!list.Init(-1));
+        QVERIFY(!list.AddFile(path("long.wav")));
+        QCOMPARE(list.Number(21), QString()); // no folder
+        list.FoldMus(m_dir.path(), "wav");
+        QCOMPARE(list.Number(21), path("21.wav"));
+        QVERIFY(probe.slot(1).isEmpty() && !probe.hasListGraph() && !probe.timerOn());
+        QCOMPARE(list.Count(), -1);
+
+        if (reset == "Clear")
+            list.Clear();
+        else
+            QVERIFY(reset == "Init()" ? list.Init() : list.Init(period));
+        QCOMPARE(list.Count(), 0);
+        QVERIFY(!probe.timerOn());
+        QVERIFY(list.AddFile("long"));
+        const void *first = probe.listPosGraph();
+        QVERIFY(first && probe.hasListGraph() && probe.timerOn());
+        for (int entry = 2; entry <= 1024; ++entry)
+            QVERIFY(list.AddFile(QString::number(entry)));
+        QVERIFY(!list.AddFile("1025"));
+        QCOMPARE(list.Count(), 1024);
+        QCOMPARE(probe.slot(1024), path("1024.wav"));
+        QCOMPARE(probe.listPosGraph(), first);
+        QCOMPARE(probe.listCur(), 1);
+        QVERIFY(!list.Init(-5));
+        QCOMPARE(list.Count(), 1024);
+        QCOMPARE(probe.timerPeriod(), period);
+        list.Clear();
+        QVERIFY(list.Count() == 0 && !probe.timerOn() && !probe.hasListGraph());
+        QVERIFY(list.AddFile("again"));
+        QCOMPARE(probe.entries(), QStringList{path("again.wav")});
+    }
+
+    void failedItemMend_data()
+    {
+        QTest::addColumn<bool>("earlierItemStoppedPartWay");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("first item since creation, followed") << false << true;
+        QTest::newRow("first item since creation, alone") << false << false;
+        // The graph of the earlier item stays behind ListPos, stopped short of
+        // its end: its position never reaches its stop time.
+        QTest::newRow("after an item cleared part-way, followed") << true << true;
+        QTest::newRow("after an item cleared part-way, alone") << true << false;
+    }
+
+    // An item that fails to start is passed at the next tick.
+    void failedItemMend()
+    {
+        QFETCH(bool, earlierItemStoppedPartWay);
+        QFETCH(bool, followed);
+        MusicList list;
+        MusicListProbe probe(list);
+        QVERIFY(list.Init(5));
+        float earlierPosition = 0;
+        if (earlierItemStoppedPartWay) {
+            QVERIFY(list.AddFile(path("t1000.wav")));
+            QTest::qWait(100);
+            list.Clear();
+            earlierPosition = list.Position();
+            QVERIFY(earlierPosition > 0.02f && earlierPosition < 0.8f);
+        }
+        const void *earlierGraph = probe.listPosGraph();
+        QVERIFY(list.AddFile(path("missing.wav")));
+        QVERIFY(!probe.hasListGraph() && probe.timerOn());
+        QCOMPARE(probe.listPosGraph(), earlierGraph);
+        if (earlierItemStoppedPartWay)
+            QCOMPARE(list.Position(), earlierPosition);
+        else
+            QVERIFY_THROWS_EXCEPTION(PositionUnavailable, list.Position());
+        if (followed)
+            QVERIFY(list.AddFile(path("other.wav")));
+        probe.tick();
+        QCOMPARE(probe.listCur(), followed ? 2 : 1);
+        QCOMPARE(list.Count(), followed ? 2 : 0);
+        QCOMPARE(probe.hasListGraph(), followed);
+        QCOMPARE(probe.listPosGraph() != earlierGraph, followed);
+        QCOMPARE(probe.timerOn(), followed);
+    }
+
+    void numberComposer_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("clips");
+        QTest::addColumn<bool>("namesNumber"); // the result names the number, or is empty
+        // number: the clips queued, and "." where the result is empty. The sign
+        // is worth nothing and is never spoken.
+        const QStringList table{
+            "0: 0", "7: 7", "10: 10", "15: 15", "19: 19", "20: 20 .", "21: 20 1", "99: 90 9",
+            "100: 21 .", "105: 21 5", "110: 21 10", "121: 21 20 1", "999: 29 90 9", "1000: 51 31 .",
+            "1005: 51 31 5", "1015: 51 31 15", "1100: 51 31 21 .", "1234: 51 31 22 30 4", "2002: 52 32 2",
+            "2021: 52 32 20 1", "3400: 3 32 24 .", "4004: 4 32 4", "5017: 5 33 17", "7890: 7 33 28 90 .",
+            "9999: 9 33 29 90 9", "10000:", "2147483647:", "-1: -1", "-9: -9", "-10: 10", "-20: 20 .",
+            "-100: 21 .", "-123: 21 20 3", "-1000:", "-2147483648:"};
+        for (const QString &row : table) {
+            const QString clips = row.section(':', 1);
+            QTest::newRow(qPrintable(row)) << row.section(':', 0, 0).toInt() << QString(clips).remove('.')
+                                           << !clips.endsWith('.');
+        }
+    }
+
+    // The clips queue behind an earlier entry.
+    void numberComposer()
+    {
+        QFETCH(int, number);
+        QFETCH(QString, clips);
+        QFETCH(bool, namesNumber);
+        MusicList list;
+        list.FoldMus("/n/");
+        QVERIFY(list.Init(20));
+        QVERIFY(list.AddFile("earlier"));
+        const QString result = list.Number(number);
+        QStringList expected;
+        for (const QString &clip : ("earlier " + clips).split(' ', Qt::SkipEmptyParts))
+            expected << "/n/" + clip + ".mp3";
+        QCOMPARE(MusicListProbe(list).entries(), expected);
+        QCOMPARE(result, namesNumber ? QStringLiteral("/n/%1.mp3").arg(number) : QString());
+    }
+
+    // Each clip the build speaks plays through the folder and extension
+    // Number uses, and there are no others.
+    void numberClipsShipped()
+    {
+        MusicList list;
+        list.FoldMus(ZIMBREL_NUMBERS_DIR, "mp3");
+        QStringList files;
+        for (int clip = 0; clip <= 90; ++clip) {
+            if (clip <= 33 || clip % 10 == 0 || clip == 51 || clip == 52) {
+                QVERIFY2(list.PlaySound(QString::number(clip)), qPrintable(QString::number(clip)));
+                files << QStringLiteral("%1.mp3").arg(clip);
+            }
+        }
+        files.sort();
+        QCOMPARE(QDir(ZIMBREL_NUMBERS_DIR).entryList(QDir::Files, QDir::Name), files);
+    }
+
+    void hostileFiles_data()
+    {
+        const Samples samples = tone(0.1, 660);
+        const QByteArray pcm(reinterpret_cast<const char *>(samples.data.constData()), samples.data.size() * 2);
+        const QByteArray wave = waveHeader(48000, 1, quint32(pcm.size())) + pcm;
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("plays");
+        const auto row = [](const char *label, const QString &name, bool plays) {
+            QTest::newRow(label) << name << plays;
+        };
+        row("missing", path("missing.wav"), false);
+        row("empty", write("empty.wav", {}), false);
+        row("text", write("text.wav", QByteArray("not a sound, only words\n").repeated(100)), false);
+        row("WAV header cut short", write("cut.wav", wave.left(20)), false);
+        row("sample rate 0", write("rate0.wav", waveHeader(0, 1, 9600) + pcm), false);
+        row("65535 channels", write("chanmax.wav", waveHeader(48000, 65535, 9600) + pcm), false);
+        row("valid header over text", write("garbage.wav", wave.left(44) + QByteArray(9600, 'x')), true);
+        // A valid sound of no length: it plays nothing and ends at once.
+        row("header without data", write("nodata.wav", waveHeader(48000, 1, 0)), true);
+        // Special files are refused before anything opens them: an open() of
+        // a FIFO without a writer blocks, and one with a sound waiting plays.
+        row("directory", path("folder.wav"), false);
+        row("FIFO without a writer", ::mkfifo("fifo.wav", 0600) == 0 ? path("fifo.wav") : QString(), false);
+        if (m_fifoWriter < 0 && ::mkfifo("full.wav", 0600) == 0)
+            m_fifoWriter = ::open("full.wav", O_RDWR | O_NONBLOCK);
+        const bool full = ::write(m_fifoWriter, wave.constData(), wave.size()) == wave.size();
+        row("FIFO with a sound waiting", full ? path("full.wav") : QString(), false);
+        row("device /dev/zero", "/dev/zero", false);
+        row("symbolic link loop", QFile::link("loop-b", "loop-a") && QFile::link("loop-a", "loop-b") ? "loop-a" : "", false);
+        // No video window ever opens; the audio of a film plays.
+        row("video only", gstLaunch("videotestsrc num-buffers=5 ! jpegenc ! avimux ! filesink location=video.avi")
+                              ? path("video.avi") : QString(), false);
+        row("audio and video", gstLaunch("avimux name=mux ! filesink location=film.avi videotestsrc num-buffers=5 "
+                                         "! jpegenc ! mux. audiotestsrc num-buffers=5 ! audioconvert ! mux.")
+                                   ? path("film.avi") : QString(), true);
+        // Names are paths, never URLs: nothing in them is decoded or fetched.
+        row("name with blank, #, ? and %20", write("a #1?per%20cent.wav", wave), true);
+        row("name not ASCII", write("звук-音-é.wav", wave), true);
+        if (!m_server.isListening())
+            m_server.listen(QHostAddress::LocalHost);
+        const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort());
+        row("URL-like name of a local file", QDir().mkpath(url) && !write(url + "a.wav", wave).isEmpty() ? url + "a.wav" : "",
+            true);
+        row("URL-like name, no such local file", url + "missing.wav", false);
+    }
+
+    // The promised result, and promptly: only the preroll time-out (3 s) may
+    // hold a call up, and no file here needs it: one that did would show a
+    // guard letting it through.
+    void hostileFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, plays);
+        QVERIFY(!name.isEmpty());
+        MusicList list;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCOMPARE(list.PlaySound(name), plays);
+        QVERIFY2(elapsed.elapsed() < 1500, qPrintable(QString::number(elapsed.elapsed())));
+        QCoreApplication::processEvents();
+        QVERIFY(!m_server.hasPendingConnections());
+    }
+
+    // Number(1234) by ear, from clips of distinct lengths, in order; the queue
+    // keeps its names while the folder changes and the mute flag is set.
+    void playlistByEar()
+    {
+        QVector<std::pair<double, double>> lengths;
+        QVERIFY(QDir().mkpath("n"));
+        for (const auto &[name, seconds] : {std::pair("51", 0.06), {"31", 0.17}, {"22", 0.1}, {"30", 0.21}, {"4", 0.14}}) {
+            QVERIFY(!writeToneWave(path("n/%1.wav").arg(name), seconds, 440 + 1000 * seconds).isEmpty());
+            lengths.append({seconds, 0.02});
+        }
+        MusicList list;
+        MusicListProbe probe(list);
+        list.FoldMus(path("n"), "wav");
+        QVERIFY(list.Init(5));
+        NullSinkRecorder recorder;
+        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+        QCOMPARE(list.Number(1234), path("n/1234.wav"));
+        const QStringList queued = probe.entries();
+        list.FoldMus("/nowhere", ".mp3");
+        list.NotPlay(-1);
+        QVERIFY(!list.AddFile("t"));
+        QCOMPARE(probe.entries(), queued);
+        QSet<int> counts; // while it plays
+        while (probe.timerOn()) {
+            counts << list.Count();
+            QTest::qWait(2);
+        }
+        QTest::qWait(150);
+        const QVector<Segment> sounds = findSounds(recorder.stop(), 0.02, 0.002);
+        QCOMPARE(counts, QSet<int>{5});
+        QVERIFY2(lengthsAre(sounds, lengths), describe(sounds));
+        // The ended list is empty; the next entry starts again from slot 1.
+        QCOMPARE(list.Count(), 0);
+        list.NotPlay(0);
+        QVERIFY(list.AddFile("next"));
+        QCOMPARE(probe.entries(), QStringList{"/nowhere/next.mp3"});
+        QVERIFY(probe.listCur() == 1 && probe.timerOn());
+    }
+
+    void playlistInterrupted_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<double>("heard"); // from the first sound's start to the last's end
+        QTest::addColumn<double>("tolerance");
+        QTest::newRow("Clear: the item falls silent, the rest is dropped") << "Clear" << 0.15 << 0.08;
+        QTest::newRow("Init: the item ends, the rest is dropped") << "Init" << 0.4 << 0.015;
+        QTest::newRow("Init, AddFile: it starts, the old item falls silent") << "Init, AddFile" << 0.3 << 0.1;
+    }
+
+    void playlistInterrupted()
+    {
+        QFETCH(QString, action);
+        QFETCH(double, heard);
+        QFETCH(double, tolerance);
+        MusicList list;
+        MusicListProbe probe(list);
+        QVERIFY(list.Init(5));
+        NullSinkRecorder recorder;
+        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+        QVERIFY(list.AddFile(path("t400.wav")) && list.AddFile(path("t90.wav")));
+        QTest::qWait(150);
+        if (action == "Clear") {
+            list.Clear();
+            QVERIFY(!probe.timerOn() && !probe.hasListGraph());
+            const float position = list.Position();
+            QVERIFY2(position > 0.1f && position < 0.3f, qPrintable(QString::number(position)));
+            QTest::qWait(300);
+            QCOMPARE(list.Position(), position);
+        } else {
+            QVERIFY(list.Init(5) && probe.timerOn());
+            const void *oldGraph = probe.listPosGraph();
+            if (action.endsWith("AddFile")) {
+                QVERIFY(list.AddFile(path("t130.wav")));
+                QVERIFY(probe.listPosGraph() != oldGraph && list.Count() == 1);
+            }
+            QVERIFY(waitForListEnd(probe));
+        }
+        QCOMPARE(list.Count(), 0);
+        // Bridged, the old item and the new one make one sound.
+        const QVector<Segment> sounds = findSounds(recorder.stop(), 0.02, 0.03);
+        QVERIFY2(lengthsAre(sounds, {{heard, tolerance}}), describe(sounds));
+    }
+
+    // One sound at a time: a new one replaces the old, even when it fails; a
+    // refused one leaves it alone; StopSound and the widget's end silence it.
+    void soundChannelByEar()
+    {
+        auto list = std::make_unique<MusicList>();
+        list->StopSound();
+        NullSinkRecorder recorder;
+        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+        for (const auto &[name, plays, waitMs] : {std::tuple("long", true, 250), {"a", true, 300}, {"long", true, 250},
+                                                   {"absent", false, 200}, {"long", true, 200}}) {
+            QCOMPARE(list->PlaySound(path(name + QString(".wav"))), plays);
+            QTest::qWait(waitMs);
+        }
+        list->NotPlay(1);
+        QVERIFY(!list->PlaySound(path("a.wav")));
+        QTest::qWait(600);
+        QVERIFY(list->PlaySound(path("long.wav"), false));
+        QTest::qWait(250);
+        list->StopSound();
+        list->StopSound();
+        QTest::qWait(200);
+        QVERIFY(list->PlaySound(path("long.wav"), false));
+        QTest::qWait(250);
+        list.reset();
+        QTest::qWait(300);
+        // A replaced sound is followed within milliseconds by the next: no bridging.
+        const QVector<Segment> sounds = findSounds(recorder.stop(), 0.02, 0.0);
+        const std::pair<double, double> cut{0.25, 0.1};
+        QVERIFY2(lengthsAre(sounds, {cut, {0.12, 0.03}, cut, {0.6, 0.03}, cut, cut}), describe(sounds));
+    }
+
+    void musicLoop_data()
+    {
+        QTest::addColumn<int>("flag"); // -1: omitted
+        QTest::newRow("looping by default") << -1;
+        QTest::newRow("looping asked for") << 1;
+        QTest::newRow("once") << 0;
+    }
+
+    // The graph reports its end to MusicPict as a mouse move, which rewinds a
+    // looping music; pointer moves over MusicPict mid-pass change nothing.
+    void musicLoop()
+    {
+        QFETCH(int, flag);
+        const bool loops = flag != 0;
+        MusicList list;
+        MusicListProbe probe(list);
+        auto *pict = list.findChild<QWidget *>("MusicPict");
+        NullSinkRecorder recorder;
+        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+        const double startedAt = recorder.secondsSinceStart();
+        QVERIFY(flag < 0 ? list.PlayMusic(path("pass.wav")) : list.PlayMusic(path("pass.wav"), flag == 1));
+        QCOMPARE(probe.loopStat(), loops);
+        for (int step = 0; step < 55; ++step) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, {});
+            QCoreApplication::sendEvent(pict, &move);
+            QTest::qWait(20);
+        }
+        const double stoppedAt = recorder.secondsSinceStart();
+        if (!loops) {
+            // Finished: the graph is kept, still running, standing at its end.
+            const auto graph = probe.musicGraph();
+            QVERIFY(graph && graph->GetState(100) == Media::MediaGraph::Running);
+            QCOMPARE(graph->CurrentPosition(), graph->StopTime());
+            QVERIFY(qAbs(*graph->StopTime() - kPass) < 0.01);
+        }
+        list.StopMusic();
+        QVERIFY(!probe.musicGraph());
+        QCOMPARE(probe.loopStat(), loops);
+        QTest::qWait(300);
+        const QVector<Segment> sounds = findSounds(recorder.stop());
+        if (!loops) {
+            QVERIFY2(lengthsAre(sounds, {{kPassTone, 0.03}}), describe(sounds));
+            return;
+        }
+        // Whole passes one right after the other until the stop; silent at once after.
+        QVector<Segment> passes;
+        for (const Segment &sound : sounds) {
+            if (sound.start > startedAt && sound.end() < stoppedAt - 0.1)
+                passes << sound;
+        }
+        QVERIFY2(passes.size() >= 3, describe(sounds));
+        QVERIFY2(lengthsAre(passes, QVector<std::pair<double, double>>(passes.size(), {kPassTone, 0.03})), describe(sounds));
+        for (qsizetype i = 1; i < passes.size(); ++i)
+            QVERIFY2(qAbs(passes[i].start - passes[i - 1].start - kPass - 0.04) < 0.05, describe(sounds));
+        const double end = sounds.last().end();
+        QVERIFY2(end > stoppedAt - kPass && end < stoppedAt + kLatency, describe(sounds));
+    }
+
+    void secondMusic_data()
+    {
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("loop");
+        QTest::addColumn<bool>("plays");
+        QTest::newRow("playable file, once") << "other.wav" << false << true;
+        QTest::newRow("missing file, looping") << "missing.wav" << true << false;
+        QTest::newRow("missing file, once") << "missing.wav" << false << false;
+        QTest::newRow("directory") << "folder.wav" << false << false;
+    }
+
+    // A second PlayMusic silences the first, whether or not it starts itself;
+    // its loop flag is set all the same and outlives StopMusic.
+    void secondMusic()
+    {
+        QFETCH(QString, second);
+        QFETCH(bool, loop);
+        QFETCH(bool, plays);
+        MusicList list;
+        MusicListProbe probe(list);
+        NullSinkRecorder recorder;
+        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+        QVERIFY(list.PlayMusic(path("steady.wav"), true));
+        QTest::qWait(400);
+        const double secondAt = recorder.secondsSinceStart();
+        QCOMPARE(list.PlayMusic(path(second), loop), plays);
+        QVERIFY(probe.loopStat() == loop && bool(probe.musicGraph()) == plays);
+        QTest::qWait(700);
+        list.StopMusic();
+        QCOMPARE(probe.loopStat(), loop);
+        const QVector<Segment> sounds = findSounds(recorder.stop());
+        QVERIFY2(!sounds.isEmpty() && sounds.first().start < secondAt - 0.1, describe(sounds));
+        // The second, when it plays, is heard to its end; nothing after.
+        const double end = sounds.last().end() - secondAt;
+        QVERIFY2(plays ? end > 0.25 && end < 0.3 + kLatency : end < kLatency, describe(sounds));
+    }
+};
+
+QTEST_MAIN(TestMusicList)
+#include "tst_musiclist.moc"
