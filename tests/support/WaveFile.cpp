@@ -53,25 +53,21 @@ Samples readWave(const QString &path)
     Samples samples;
     QFile file(path);
     const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    if (!bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
-        return samples;
     const auto number = [&](qsizetype at, int size) {
         quint32 value = 0;
-        std::memcpy(&value, bytes.constData() + at, size);
+        std::memcpy(&value, bytes.constData() + at, std::min<qsizetype>(size, bytes.size() - at));
         return value;
     };
+    // Walks the chunks after "RIFF....WAVE" to "data"; channels are mixed down to one.
     int channels = 1;
-    for (qsizetype at = 12; at + 8 <= bytes.size(); at += 8 + number(at + 4, 4) + (number(at + 4, 4) & 1)) {
-        const QByteArray id = bytes.mid(at, 4);
-        if (id == "fmt ") {
+    for (qsizetype at = 12; bytes.startsWith("RIFF") && at + 8 <= bytes.size(); at += 8 + (number(at + 4, 4) + 1) / 2 * 2) {
+        if (bytes.mid(at, 4) == "fmt ") {
             channels = std::max<int>(1, number(at + 10, 2));
             samples.rate = int(number(at + 12, 4));
-        } else if (id == "data") {
-            const qsizetype frames = std::min<qsizetype>(number(at + 4, 4), bytes.size() - at - 8) / (2 * channels);
+        } else if (bytes.mid(at, 4) == "data") {
             const auto *values = reinterpret_cast<const qint16 *>(bytes.constData() + at + 8);
-            samples.data.resize(frames);
-            // Several channels are mixed down to one.
-            for (qsizetype frame = 0; frame < frames; ++frame) {
+            samples.data.resize(std::min<qsizetype>(number(at + 4, 4), bytes.size() - at - 8) / (2 * channels));
+            for (qsizetype frame = 0; frame < samples.data.size(); ++frame) {
                 int sum = 0;
                 for (int channel = 0; channel < channels; ++channel)
                     sum += values[frame * channels + channel];
