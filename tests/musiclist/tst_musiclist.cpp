@@ -80,6 +80,7 @@ private slots:
         Samples pass = tone(kPassTone, 440);
         pass.data.resize(pass.data.size() + qsizetype((kPass - kPassTone) * pass.rate));
         QVERIFY(writeWave(path("pass.wav"), pass));
+        QVERIFY(QProcess::execute("lame", {"--quiet", path("pass.wav"), path("pass.mp3")}) == 0);
         for (const auto &[name, seconds] : {std::pair("a", 0.12), {"long", 0.6}, {"steady", 2.0}, {"other", 0.3},
                                             {"t90", 0.09}, {"t130", 0.13}, {"t400", 0.4}, {"t1000", 1.0}})
             QVERIFY(!writeToneWave(path(name + QString(".wav")), seconds, 660).isEmpty());
@@ -90,14 +91,14 @@ private slots:
     void completion_data()
     {
         QTest::addColumn<Completion>("row");
-        QTest::newRow("AddFile, no folder") << Completion{"AddFile", {}, {}, "/x/a", "/x/a"};
+        QTest::newRow("AddFile, extension without folder") << Completion{"AddFile", {}, "wav", "/x/a", "/x/a"};
         QTest::newRow("AddFile, folder and extension") << Completion{"AddFile", "@", "wav", "a", "@/a.wav"};
         QTest::newRow("AddFile, default extension") << Completion{"AddFile", "@/", {}, "12", "@/12.mp3"};
         QTest::newRow("AddFile, dotted extension") << Completion{"AddFile", "@", "..ogg", "a", "@/a..ogg"};
         QTest::newRow("AddFile, empty extension") << Completion{"AddFile", "@", "", "a", "@/a."};
         QTest::newRow("AddFile, empty folder: the root") << Completion{"AddFile", "", ".ogg", "a", "/a.ogg"};
         QTest::newRow("PlaySound, caller sees it") << Completion{"PlaySound", "@", "wav", "a", "@/a.wav"};
-        QTest::newRow("PlaySound, no folder") << Completion{"PlaySound", {}, {}, "@/a.wav", "@/a.wav"};
+        QTest::newRow("PlaySound, extension without folder") << Completion{"PlaySound", {}, "wav", "@/a.wav", "@/a.wav"};
         QTest::newRow("PlaySound, MusicStat false") << Completion{"PlaySound raw", "@", "wav", "a", "a", false};
         QTest::newRow("PlayMusic, short name") << Completion{"PlayMusic", "@", "wav", "a", "a", false};
         QTest::newRow("PlayMusic, full name") << Completion{"PlayMusic", "@", "wav", "@/a.wav", "@/a.wav"};
@@ -114,6 +115,8 @@ private slots:
         QCOMPARE(list.Folder() + list.Dilation(), QString());
         if (!row.folder.isNull())
             row.extension.isNull() ? list.FoldMus(row.folder) : list.FoldMus(row.folder, row.extension);
+        else if (!row.extension.isNull())
+            list.Dilation(row.extension);
         QVERIFY(list.Init(20));
         QString name = row.name;
         const QString member = row.member;
@@ -440,9 +443,12 @@ private slots:
     void musicLoop_data()
     {
         QTest::addColumn<int>("flag"); // -1: omitted
-        QTest::newRow("looping by default") << -1;
-        QTest::newRow("looping asked for") << 1;
-        QTest::newRow("once") << 0;
+        QTest::addColumn<QString>("file");
+        QTest::newRow("looping by default") << -1 << "pass.wav";
+        QTest::newRow("looping asked for") << 1 << "pass.wav";
+        QTest::newRow("once") << 0 << "pass.wav";
+        // MP3 pads its end: position and stop time must still meet there.
+        QTest::newRow("once, MP3") << 0 << "pass.mp3";
     }
 
     // The graph reports its end to MusicPict as a mouse move on the UI thread,
@@ -453,6 +459,7 @@ private slots:
     void musicLoop()
     {
         QFETCH(int, flag);
+        QFETCH(QString, file);
         const bool loops = flag != 0;
         MusicList list;
         MusicListProbe probe(list);
@@ -460,7 +467,7 @@ private slots:
         NullSinkRecorder recorder;
         QVERIFY2(recorder.start(), qPrintable(recorder.error()));
         const double startedAt = recorder.secondsSinceStart();
-        QVERIFY(flag < 0 ? list.PlayMusic(path("pass.wav")) : list.PlayMusic(path("pass.wav"), flag == 1));
+        QVERIFY(flag < 0 ? list.PlayMusic(path(file)) : list.PlayMusic(path(file), flag == 1));
         QCOMPARE(probe.loopStat(), loops);
         for (int step = 0; step < 55; ++step) {
             QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, {});
@@ -472,7 +479,7 @@ private slots:
             const auto graph = probe.musicGraph();
             QVERIFY(graph && graph->GetState(100) == Media::MediaGraph::Running);
             QCOMPARE(graph->CurrentPosition(), graph->StopTime());
-            QVERIFY(qAbs(*graph->StopTime() - kPass) < 0.01);
+            QVERIFY(qAbs(*graph->StopTime() - kPass) < (file.endsWith("mp3") ? 0.06 : 0.01));
             QTRY_COMPARE(ownStreamsCorked(), std::optional<bool>(true));
         }
         list.StopMusic();

@@ -55,7 +55,7 @@ Samples readWave(const QString &path)
     const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     const auto number = [&](qsizetype at, int size) {
         quint32 value = 0;
-        std::memcpy(&value, bytes.constData() + at, std::min<qsizetype>(size, bytes.size() - at));
+        std::memcpy(&value, bytes.constData() + at, std::clamp<qsizetype>(bytes.size() - at, 0, size));
         return value;
     };
     // Walks the chunks after "RIFF....WAVE" to "data"; channels are mixed down to one.
