@@ -436,7 +436,7 @@ private slots:
         // A replaced sound is followed within milliseconds by the next: no bridging.
         const QVector<Segment> sounds = findSounds(recorder.stop(), 0.02, 0.0);
         const std::pair<double, double> cut{0.25, 0.1};
-        QVERIFY2(lengthsAre(sounds, {cut, {0.12, 0.03}, cut, {0.6, 0.03}, cut, cut}), describe(sounds));
+        QVERIFY2(lengthsAre(sounds, {cut, {0.12, 0.03}, cut, {0.6, 0.1}, cut, cut}), describe(sounds));
         QVERIFY2(openFiles() <= files + 2, qPrintable(QString::number(openFiles() - files)));
     }
 
