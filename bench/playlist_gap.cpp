@@ -1,6 +1,6 @@
 // Measures the silence between consecutive playlist items as heard on the
 // null sink, beside the silence between two paplay runs one after another.
-// Run it through bench/playlist-gap.
+// Run it through bench/run.
 
 #include "MusicList.h"
 
@@ -130,7 +130,8 @@ int main(int argc, char *argv[])
         playlist.gapsMs += figures.gapsMs;
         playlist.sounds += figures.sounds;
     }
-    report(out, QStringLiteral("zimbrel"), QStringLiteral("playlist, period %1 ms").arg(periodMs),
+    report(out, QStringLiteral("zimbrel %1 ms").arg(periodMs),
+           QStringLiteral("playlist, period %1 ms").arg(periodMs),
            playlist, clipCount * runs);
     report(out, QStringLiteral("paplay"), QStringLiteral("paplay one after another"),
            playPaplay(clips), clipCount);

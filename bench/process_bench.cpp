@@ -5,7 +5,6 @@
 
 #include "BenchSamples.h"
 #include "NullSinkRecorder.h"
-#include "ProcessUsage.h"
 #include "SoundSegments.h"
 
 #include <QCommandLineParser>
@@ -94,27 +93,60 @@ private:
     QElapsedTimer m_clock;
 };
 
+// Resident and proportional set sizes in MB, from /proc/PID/smaps_rollup. The
+// proportional size charges each shared library page to its users in equal
+// parts, so a program is not charged in full for libraries others map too.
+struct Memory {
+    double residentMb = -1;
+    double proportionalMb = -1;
+};
+
+Memory memoryOf(qint64 pid)
+{
+    QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    Memory memory;
+    if (!rollup.open(QIODevice::ReadOnly))
+        return memory;
+    for (const QByteArray &line : rollup.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 2)
+            continue;
+        if (fields[0] == "Rss:")
+            memory.residentMb = fields[1].toDouble() / 1024;
+        else if (fields[0] == "Pss:")
+            memory.proportionalMb = fields[1].toDouble() / 1024;
+    }
+    return memory;
+}
+
 void measureWindow(const Tool &tool)
 {
     Launched launched(tool);
     if (const auto ms = launched.waitForWindow(tool.title)) {
         emitSample(QStringLiteral("start-to-window"), tool.subject, *ms);
         emitSample(QStringLiteral("memory-at-window"), tool.subject,
-                   residentKiB(launched.pid()) / 1024.0);
+                   memoryOf(launched.pid()).residentMb);
     } else {
         qWarning("%s: no window", qPrintable(tool.subject));
     }
 }
 
-void measureIdle(const Tool &tool, int seconds)
+// The state users meet: the window has waited a while and its sound is over.
+// Toolkits go on loading after the first frame, so memory read when the
+// window first shows flatters some tools.
+void measureAtRest(const Tool &tool, int idleSeconds)
 {
     Launched launched(tool);
     if (!launched.waitForWindow(tool.title))
         return;
-    // Whatever sound it plays is over by then.
     QThread::sleep(2);
+    const Memory memory = memoryOf(launched.pid());
+    if (memory.residentMb >= 0) {
+        emitSample(QStringLiteral("rss-at-rest"), tool.subject, memory.residentMb);
+        emitSample(QStringLiteral("pss-at-rest"), tool.subject, memory.proportionalMb);
+    }
     const long before = cpuTicks(launched.pid());
-    QThread::sleep(seconds);
+    QThread::sleep(idleSeconds);
     const long after = cpuTicks(launched.pid());
     if (before >= 0 && after >= 0)
         emitSample(QStringLiteral("idle-cpu-ticks"), tool.subject, double(after - before));
@@ -166,10 +198,13 @@ int main(int argc, char **argv)
                                          QStringLiteral("path"));
     const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Runs (20)."),
                                         QStringLiteral("n"), QStringLiteral("20"));
-    const QCommandLineOption idleOption(QStringLiteral("idle-runs"),
-                                        QStringLiteral("Runs of the 10 s idle check (3)."),
+    const QCommandLineOption restOption(QStringLiteral("rest-runs"),
+                                        QStringLiteral("Runs of the check at rest (3)."),
                                         QStringLiteral("n"), QStringLiteral("3"));
-    parser.addOptions({zmbOption, floorOption, runsOption, idleOption});
+    const QCommandLineOption idleOption(QStringLiteral("idle-seconds"),
+                                        QStringLiteral("CPU is counted over this long at rest (30)."),
+                                        QStringLiteral("s"), QStringLiteral("30"));
+    parser.addOptions({zmbOption, floorOption, runsOption, restOption, idleOption});
     parser.process(app);
     const QString zmb = parser.value(zmbOption);
     const QString sound = QFileInfo(zmb).path() + QStringLiteral("/sounds/1.wav");
@@ -204,9 +239,9 @@ int main(int argc, char **argv)
             measureSound(tool);
         qInfo("run %d of %d", run + 1, runs);
     }
-    for (int run = 0; run < parser.value(idleOption).toInt(); ++run) {
-        for (const Tool &tool : windows.first(3))
-            measureIdle(tool, 10);
+    for (int run = 0; run < parser.value(restOption).toInt(); ++run) {
+        for (const Tool &tool : windows)
+            measureAtRest(tool, parser.value(idleOption).toInt());
     }
     return 0;
 }
