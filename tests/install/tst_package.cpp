@@ -59,9 +59,14 @@ void TestPackage::initTestCase()
     m_deb = m_work.filePath("zimbrel_1.0.0.1_amd64.deb");
     QVERIFY2(QFileInfo::exists(m_deb), qPrintable(QDir(m_work.path()).entryList().join(' ')));
     m_root = m_work.filePath("root");
-    bool unpacked = false;
-    run("dpkg-deb", {"-x", m_deb, m_root}, &unpacked);
-    QVERIFY(unpacked);
+    // Each package alone, and the three together as apt would install them.
+    for (const QString package : {"zimbrel", "libzimbrel-musiclist1", "libzimbrel-musiclist-dev"}) {
+        for (const QString &folder : {m_root, m_work.filePath(package)}) {
+            bool unpacked = false;
+            run("dpkg-deb", {"-x", m_work.filePath(package + "_1.0.0.1_amd64.deb"), folder}, &unpacked);
+            QVERIFY(unpacked);
+        }
+    }
 }
 
 void TestPackage::control_nameVersionAndComputedDepends()
@@ -72,30 +77,45 @@ void TestPackage::control_nameVersionAndComputedDepends()
     // Read from the binaries by dpkg-shlibdeps, with versions.
     QVERIFY2(depends.contains(QRegularExpression(R"(libqt6widgets6 \(>= [^)]+\))")),
              qPrintable(depends));
-    QVERIFY2(depends.contains(QRegularExpression(R"(libgstreamer1.0-0 \(>= [^)]+\))")),
-             qPrintable(depends));
+    const QString library =
+        run("dpkg-deb", {"-f", m_work.filePath("libzimbrel-musiclist1_1.0.0.1_amd64.deb"), "Depends"});
+    QVERIFY2(library.contains(QRegularExpression(R"(libgstreamer1.0-0 \(>= [^)]+\))")),
+             qPrintable(library));
+    // The program and the -dev package need the library of their own version.
+    for (const QString &deb : {m_deb, m_work.filePath("libzimbrel-musiclist-dev_1.0.0.1_amd64.deb")})
+        QVERIFY(run("dpkg-deb", {"-f", deb, "Depends"}).contains("libzimbrel-musiclist1 (= 1.0.0.1)"));
 }
 
 void TestPackage::contents_data()
 {
+    QTest::addColumn<QString>("package");
     QTest::addColumn<QString>("path");
+    const QString lib = "usr/lib/x86_64-linux-gnu/";
     for (const char *path : {"usr/lib/zimbrel/sounds/1.wav", "usr/lib/zimbrel/sounds/error.wav",
                              "usr/lib/zimbrel/numbers/51.mp3",
                              "usr/share/applications/zimbrel.desktop",
                              "usr/share/icons/hicolor/16x16/apps/zimbrel.png",
                              "usr/share/icons/hicolor/32x32/apps/zimbrel.png",
                              "usr/share/icons/hicolor/scalable/apps/zimbrel.svg",
-                             "usr/share/man/man1/zmb.1", "usr/include/Zimbrel/MusicList.h",
+                             "usr/share/man/man1/zmb.1.gz"})
+        QTest::newRow(path) << "zimbrel" << QString(path);
+    QTest::newRow("library") << "libzimbrel-musiclist1" << lib + "libzimbrel-musiclist.so.1";
+    for (const char *path : {"usr/include/Zimbrel/MusicList.h",
                              "usr/include/Zimbrel/PositionUnavailable.h",
-                             "usr/lib/cmake/Zimbrel/ZimbrelConfig.cmake",
-                             "usr/lib/cmake/Zimbrel/ZimbrelConfigVersion.cmake",
-                             "usr/lib/libzimbrel-musiclist.so.1"})
-        QTest::newRow(path) << QString(path);
+                             "cmake/Zimbrel/ZimbrelConfig.cmake",
+                             "cmake/Zimbrel/ZimbrelConfigVersion.cmake",
+                             "libzimbrel-musiclist.so",
+                             "qt6/plugins/designer/libzimbrel-musiclist-designer.so"})
+        QTest::newRow(path) << "libzimbrel-musiclist-dev" << (path[0] == 'u' ? "" : lib) + path;
 }
 
 void TestPackage::contents()
 {
+    QFETCH(QString, package);
     QFETCH(QString, path);
+    // In its own package (a link may point into another), and whole among the three.
+    const QFileInfo file(m_work.filePath(package) + "/" + path);
+    QVERIFY(file.exists() || file.isSymLink());
     QVERIFY(QFileInfo::exists(m_root + "/" + path));
 }
 
@@ -118,7 +138,8 @@ void TestPackage::unpackedProgram_showsWindowWithIcon_playsSound_escapeExits()
     // The library comes from the unpacked tree, found relative to the executable.
     QFile maps(QString("/proc/%1/maps").arg(zmb.processId()));
     QVERIFY(maps.open(QIODevice::ReadOnly));
-    QVERIFY(maps.readAll().contains(QFile::encodeName(m_root + "/usr/lib/libzimbrel-musiclist.so.1")));
+    QVERIFY(maps.readAll().contains(
+        QFile::encodeName(m_root + "/usr/lib/x86_64-linux-gnu/libzimbrel-musiclist.so.1")));
     // The window carries the icon at both of its sizes.
     const QString icon = run("xprop", {"-id", window, "_NET_WM_ICON"});
     QVERIFY2(icon.contains("Icon (16 x 16)") && icon.contains("Icon (32 x 32)"), qPrintable(icon.left(200)));
