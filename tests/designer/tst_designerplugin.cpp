@@ -64,6 +64,7 @@ void TestDesignerPlugin::plugin_describesTheWidget()
 void TestDesignerPlugin::form_setsProperties_data()
 {
     QTest::addColumn<QString>("properties");
+    QTest::addColumn<int>("period");
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("extension");
@@ -71,15 +72,16 @@ void TestDesignerPlugin::form_setsProperties_data()
     auto property = [](const char *name, const QString &value) {
         return QStringLiteral("<property name=\"%1\">%2</property>").arg(name, value);
     };
-    QTest::newRow("none") << QString() << -1 << "" << "" << 0;
+    QTest::newRow("none") << QString() << 200 << -1 << "" << "" << 0;
     // Setting the period runs Init, so the playlist is usable at once.
-    QTest::newRow("timer") << property("timerPeriod", "<number>20</number>") << 0 << "" << "" << 0;
+    QTest::newRow("timer")
+        << property("timerPeriod", "<number>20</number>") << 20 << 0 << "" << "" << 0;
     QTest::newRow("folder keeps FoldMus's default extension")
-        << property("folder", "<string>/clips</string>") << -1 << "/clips/" << ".mp3" << 0;
+        << property("folder", "<string>/clips</string>") << 200 << -1 << "/clips/" << ".mp3" << 0;
     QTest::newRow("extension, then folder")
         << property("extension", "<string>wav</string>") + property("folder", "<string>/c/</string>")
-        << -1 << "/c/" << ".wav" << 0;
-    QTest::newRow("muted") << property("muted", "<bool>true</bool>") << -1 << "" << "" << -1;
+        << 200 << -1 << "/c/" << ".wav" << 0;
+    QTest::newRow("muted") << property("muted", "<bool>true</bool>") << 200 << -1 << "" << "" << -1;
 }
 
 void TestDesignerPlugin::form_setsProperties()
@@ -88,6 +90,7 @@ void TestDesignerPlugin::form_setsProperties()
     Zimbrel::MusicList *player = nullptr;
     const auto form = loadForm(properties, &player);
     QVERIFY(player);
+    QTEST(player->timerPeriod(), "period");
     QTEST(player->Count(), "count");
     QTEST(player->Folder(), "folder");
     QTEST(player->Dilation(), "extension");
