@@ -16,7 +16,8 @@ QString MusicListPlugin::group() const
 
 QString MusicListPlugin::toolTip() const
 {
-    return QStringLiteral("Sound player: one-shot sounds, looping music, a playlist, spoken numbers");
+    return QStringLiteral("Sound player: one-shot sounds, looping music, a playlist, "
+                          "spoken numbers");
 }
 
 QString MusicListPlugin::whatsThis() const

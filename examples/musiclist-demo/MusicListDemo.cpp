@@ -58,7 +58,8 @@ MusicListDemo::~MusicListDemo() = default;
 
 void MusicListDemo::report(const QString &member, bool succeeded)
 {
-    m_ui->result->setText(member + (succeeded ? QStringLiteral(": true") : QStringLiteral(": false")));
+    m_ui->result->setText(member
+                          + (succeeded ? QStringLiteral(": true") : QStringLiteral(": false")));
 }
 
 void MusicListDemo::showCountAndPosition()

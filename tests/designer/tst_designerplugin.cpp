@@ -14,25 +14,14 @@
 
 using namespace ZimbrelTest;
 
-// The built plugin, as Designer sees it, and forms holding the widget loaded
-// through that plugin alone.
-class TestDesignerPlugin : public QObject
+namespace {
+QString propertyXml(const char *name, const char *type, const QString &value)
 {
-    Q_OBJECT
+    return QStringLiteral("<property name=\"%1\"><%2>%3</%2></property>").arg(name, type, value);
+}
 
-private slots:
-    void plugin_describesTheWidget();
-    void form_setsProperties_data();
-    void form_setsProperties();
-    void formWidget_playsSound();
-
-private:
-    // The MusicList of a form whose widget carries these property elements.
-    static std::unique_ptr<QWidget> loadForm(const QString &properties, Zimbrel::MusicList **player);
-};
-
-std::unique_ptr<QWidget> TestDesignerPlugin::loadForm(const QString &properties,
-                                                      Zimbrel::MusicList **player)
+// A form whose MusicList carries these property elements, and that MusicList.
+std::unique_ptr<QWidget> loadForm(const QString &properties, Zimbrel::MusicList **player)
 {
     QUiLoader loader;
     // Only the build's plugin: never one installed on the system.
@@ -46,6 +35,20 @@ std::unique_ptr<QWidget> TestDesignerPlugin::loadForm(const QString &properties,
     *player = widget ? widget->findChild<Zimbrel::MusicList *>("player") : nullptr;
     return widget;
 }
+} // namespace
+
+// The built plugin, as Designer sees it, and forms holding the widget loaded
+// through that plugin alone.
+class TestDesignerPlugin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void plugin_describesTheWidget();
+    void form_setsProperties_data();
+    void form_setsProperties();
+    void formWidget_playsSound();
+};
 
 void TestDesignerPlugin::plugin_describesTheWidget()
 {
@@ -69,19 +72,15 @@ void TestDesignerPlugin::form_setsProperties_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("extension");
     QTest::addColumn<int>("notPlay");
-    auto property = [](const char *name, const QString &value) {
-        return QStringLiteral("<property name=\"%1\">%2</property>").arg(name, value);
-    };
     QTest::newRow("none") << QString() << 200 << -1 << "" << "" << 0;
     // Setting the period runs Init, so the playlist is usable at once.
-    QTest::newRow("timer")
-        << property("timerPeriod", "<number>20</number>") << 20 << 0 << "" << "" << 0;
+    QTest::newRow("Init") << propertyXml("timerPeriod", "number", "20") << 20 << 0 << "" << "" << 0;
     QTest::newRow("folder keeps FoldMus's default extension")
-        << property("folder", "<string>/clips</string>") << 200 << -1 << "/clips/" << ".mp3" << 0;
+        << propertyXml("folder", "string", "/clips") << 200 << -1 << "/clips/" << ".mp3" << 0;
     QTest::newRow("extension, then folder")
-        << property("extension", "<string>wav</string>") + property("folder", "<string>/c/</string>")
-        << 200 << -1 << "/c/" << ".wav" << 0;
-    QTest::newRow("muted") << property("muted", "<bool>true</bool>") << 200 << -1 << "" << "" << -1;
+        << propertyXml("extension", "string", "wav") + propertyXml("folder", "string", "/c/") << 200
+        << -1 << "/c/" << ".wav" << 0;
+    QTest::newRow("muted") << propertyXml("muted", "bool", "true") << 200 << -1 << "" << "" << -1;
 }
 
 void TestDesignerPlugin::form_setsProperties()
@@ -103,10 +102,9 @@ void TestDesignerPlugin::formWidget_playsSound()
     QVERIFY(!writeToneWave(folder.filePath("tone.wav"), 0.4, 660).isEmpty());
     Zimbrel::MusicList *player = nullptr;
     // The short name is completed from the folder and extension the form set.
-    const auto form = loadForm(QStringLiteral("<property name=\"extension\"><string>.wav</string>"
-                                              "</property><property name=\"folder\"><string>%1"
-                                              "</string></property>").arg(folder.path()),
-                               &player);
+    const auto form = loadForm(
+        propertyXml("extension", "string", ".wav") + propertyXml("folder", "string", folder.path()),
+        &player);
     QVERIFY(player);
     NullSinkRecorder recorder;
     QVERIFY2(recorder.start(), qPrintable(recorder.error()));
@@ -114,7 +112,8 @@ void TestDesignerPlugin::formWidget_playsSound()
     QTest::qWait(800);
     const auto heard = findSounds(recorder.stop());
     QCOMPARE(heard.size(), 1);
-    QVERIFY2(std::abs(heard.first().length - 0.4) < 0.03, qPrintable(QString::number(heard.first().length)));
+    const double length = heard.first().length;
+    QVERIFY2(std::abs(length - 0.4) < 0.03, qPrintable(QString::number(length)));
 }
 
 QTEST_MAIN(TestDesignerPlugin)

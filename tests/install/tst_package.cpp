@@ -63,7 +63,8 @@ void TestPackage::initTestCase()
     for (const QString package : {"zimbrel", "libzimbrel-musiclist1", "libzimbrel-musiclist-dev"}) {
         for (const QString &folder : {m_root, m_work.filePath(package)}) {
             bool unpacked = false;
-            run("dpkg-deb", {"-x", m_work.filePath(package + "_1.0.0.1_amd64.deb"), folder}, &unpacked);
+            run("dpkg-deb", {"-x", m_work.filePath(package + "_1.0.0.1_amd64.deb"), folder},
+                &unpacked);
             QVERIFY(unpacked);
         }
     }
@@ -77,13 +78,16 @@ void TestPackage::control_nameVersionAndComputedDepends()
     // Read from the binaries by dpkg-shlibdeps, with versions.
     QVERIFY2(depends.contains(QRegularExpression(R"(libqt6widgets6 \(>= [^)]+\))")),
              qPrintable(depends));
-    const QString library =
-        run("dpkg-deb", {"-f", m_work.filePath("libzimbrel-musiclist1_1.0.0.1_amd64.deb"), "Depends"});
+    const QString library = run(
+        "dpkg-deb", {"-f", m_work.filePath("libzimbrel-musiclist1_1.0.0.1_amd64.deb"), "Depends"});
     QVERIFY2(library.contains(QRegularExpression(R"(libgstreamer1.0-0 \(>= [^)]+\))")),
              qPrintable(library));
     // The program and the -dev package need the library of their own version.
-    for (const QString &deb : {m_deb, m_work.filePath("libzimbrel-musiclist-dev_1.0.0.1_amd64.deb")})
-        QVERIFY(run("dpkg-deb", {"-f", deb, "Depends"}).contains("libzimbrel-musiclist1 (= 1.0.0.1)"));
+    const QString dev = m_work.filePath("libzimbrel-musiclist-dev_1.0.0.1_amd64.deb");
+    for (const QString &deb : {m_deb, dev}) {
+        const QString needs = run("dpkg-deb", {"-f", deb, "Depends"});
+        QVERIFY2(needs.contains("libzimbrel-musiclist1 (= 1.0.0.1)"), qPrintable(needs));
+    }
 }
 
 void TestPackage::contents_data()
