@@ -19,7 +19,6 @@
 #include <optional>
 
 using namespace ZimbrelTest;
-using ZimbrelBench::residentKiB;
 using ZimbrelBench::emitSample;
 
 namespace {

@@ -14,5 +14,5 @@ function(zimbrel_data_beside_program target folder script comment extension)
         COMMENT "${comment}"
         VERBATIM)
     add_custom_target(${target} ALL DEPENDS ${files})
-    install(FILES ${files} DESTINATION ${ZIMBREL_INSTALL_APP_DIR}/${folder})
+    install(FILES ${files} DESTINATION ${ZIMBREL_INSTALL_APP_DIR}/${folder} COMPONENT program)
 endfunction()

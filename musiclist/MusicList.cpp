@@ -79,6 +79,41 @@ void MusicList::NotPlay(qint16 vNewValue)
     NotPlayStat = vNewValue;
 }
 
+int MusicList::timerPeriod() const
+{
+    return MusTim->interval();
+}
+
+void MusicList::setTimerPeriod(int period)
+{
+    Init(period);
+}
+
+void MusicList::setExtension(const QString &extension)
+{
+    Dilation(extension);
+}
+
+void MusicList::setFolder(const QString &folder)
+{
+    if (folder.isEmpty())
+        return;
+    if (Dilation().isEmpty())
+        FoldMus(folder);
+    else
+        FoldMus(folder, Dilation());
+}
+
+bool MusicList::muted() const
+{
+    return NotPlay() != 0;
+}
+
+void MusicList::setMuted(bool on)
+{
+    NotPlay(on ? -1 : 0);
+}
+
 QString MusicList::completedName(const QString &name) const
 {
     return FoldStr + name + DilStr;

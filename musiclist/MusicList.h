@@ -33,9 +33,18 @@ class MediaGraph;
 // File names are local paths, never URLs. A "short name" is completed to
 // Folder() + name + Dilation() wherever completion applies, and only while a
 // folder is set (see FoldMus).
+//
+// Properties, for forms (Qt Designer, .ui files): each one calls the members
+// named beside it, so a form sets the widget as code would.
 class MusicList : public QWidget
 {
     Q_OBJECT
+    // Declared in the order a form applies them: the extension before the
+    // folder that keeps it.
+    Q_PROPERTY(int timerPeriod READ timerPeriod WRITE setTimerPeriod) // Init
+    Q_PROPERTY(QString extension READ Dilation WRITE setExtension)   // Dilation
+    Q_PROPERTY(QString folder READ Folder WRITE setFolder)           // FoldMus
+    Q_PROPERTY(bool muted READ muted WRITE setMuted)                 // NotPlay
 
 public:
     // Creates an idle widget: every channel silent, no folder, extension
@@ -90,6 +99,23 @@ public:
     // number composer and PlaySound with MusicStat true; the music channel
     // and sounds already playing go on.
     void NotPlay(qint16 vNewValue);
+
+    // --- Properties ---------------------------------------------------------
+
+    // The playlist's polling period in milliseconds; 200 until Init runs.
+    int timerPeriod() const;
+    // Init(period): a form that sets it has a usable playlist from the start.
+    void setTimerPeriod(int period);
+    // Dilation(extension).
+    void setExtension(const QString &extension);
+    // FoldMus(folder, Dilation()), or FoldMus(folder) with its ".mp3" while
+    // no extension is set. An empty folder changes nothing, since FoldMus
+    // would make it "/".
+    void setFolder(const QString &folder);
+    // NotPlay() != 0.
+    bool muted() const;
+    // NotPlay(-1) or NotPlay(0).
+    void setMuted(bool on);
 
     // --- Playlist: up to 1024 files played one after another ---------------
 

@@ -2,18 +2,17 @@
 
 #include <QWidget>
 
-class QCheckBox;
-class QLabel;
-class QLineEdit;
-class QSpinBox;
+#include <memory>
 
-namespace Zimbrel {
-class MusicList;
+namespace Ui {
+class MusicListDemo;
 }
 
 // A window that carries a Zimbrel::MusicList and a control for each of its
 // members: the sound channel, the looping music channel, the playlist, the
 // number composer and the mute flag, with Count and Position shown live.
+// The window is laid out in MusicListDemo.ui, where the widget sits as it
+// does in Qt Designer, its timer period set there.
 class MusicListDemo : public QWidget
 {
     Q_OBJECT
@@ -21,20 +20,11 @@ class MusicListDemo : public QWidget
 public:
     // dataFolder holds sounds/ and numbers/; the file fields start there.
     explicit MusicListDemo(const QString &dataFolder, QWidget *parent = nullptr);
+    ~MusicListDemo() override;
 
 private:
-    QLineEdit *addFileField(const QString &objectName, const QString &label, const QString &path);
     void report(const QString &member, bool succeeded);
     void showCountAndPosition();
 
-    Zimbrel::MusicList *m_player = nullptr;
-    QLineEdit *m_soundFile = nullptr;
-    QLineEdit *m_musicFile = nullptr;
-    QCheckBox *m_loop = nullptr;
-    QLineEdit *m_listFile = nullptr;
-    QLineEdit *m_numbersFolder = nullptr;
-    QSpinBox *m_number = nullptr;
-    QLabel *m_result = nullptr;
-    QLabel *m_count = nullptr;
-    QLabel *m_position = nullptr;
+    std::unique_ptr<Ui::MusicListDemo> m_ui;
 };

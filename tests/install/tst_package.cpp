@@ -17,6 +17,8 @@ class TestPackage : public QObject
     QTemporaryDir m_work;
     QString m_root = m_work.filePath("root");
 
+    static QString deb(const QString &package) { return DEB_DIR "/" + package + "_1.0.0.1_amd64.deb"; }
+
     // The program's standard output; empty, with a warning, when it failed.
     static QString run(const QString &program, const QStringList &arguments)
     {
@@ -32,26 +34,31 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_work.isValid());
-        run("dpkg-deb", {"-x", DEB, m_root});
+        // The three packages together, as apt would install them.
+        for (const char *package : {"zimbrel", "libzimbrel-musiclist1", "libzimbrel-musiclist-dev"})
+            run("dpkg-deb", {"-x", deb(package), m_root});
         QVERIFY(QFileInfo::exists(m_root + "/usr"));
     }
 
     void control_nameVersionComputedDependsAndContents()
     {
-        QCOMPARE(run("dpkg-deb", {"-f", DEB, "Package"}), QString("zimbrel"));
-        QCOMPARE(run("dpkg-deb", {"-f", DEB, "Version"}), QString("1.0.0.1"));
+        const QString depends = run("dpkg-deb", {"-f", deb("zimbrel"), "Depends"});
+        QCOMPARE(run("dpkg-deb", {"-f", deb("zimbrel"), "Version"}), QString("1.0.0.1"));
         // Read from the binaries by dpkg-shlibdeps, with versions.
-        const QString depends = run("dpkg-deb", {"-f", DEB, "Depends"});
-        QVERIFY2(depends.contains(QRegularExpression(R"(libqt6widgets6 \(>= [^)]+\))"))
-                     && depends.contains(QRegularExpression(R"(libgstreamer1.0-0 \(>= [^)]+\))")),
-                 qPrintable(depends));
+        QVERIFY2(depends.contains(QRegularExpression(R"(libqt6widgets6 \(>= [^)]+\))")), qPrintable(depends));
+        const QString library = run("dpkg-deb", {"-f", deb("libzimbrel-musiclist1"), "Depends"});
+        QVERIFY2(library.contains(QRegularExpression(R"(libgstreamer1.0-0 \(>= [^)]+\))")), qPrintable(library));
+        // The program and the -dev package need the library of their very version.
+        for (const QString &needs : {depends, run("dpkg-deb", {"-f", deb("libzimbrel-musiclist-dev"), "Depends"})})
+            QVERIFY2(needs.contains("libzimbrel-musiclist1 (= 1.0.0.1)"), qPrintable(needs));
         for (const char *path : {"lib/zimbrel/sounds/1.wav", "lib/zimbrel/sounds/error.wav", "lib/zimbrel/numbers/51.mp3",
                                  "share/applications/zimbrel.desktop", "share/icons/hicolor/16x16/apps/zimbrel.png",
                                  "share/icons/hicolor/32x32/apps/zimbrel.png",
-                                 "share/icons/hicolor/scalable/apps/zimbrel.svg", "share/man/man1/zmb.1",
+                                 "share/icons/hicolor/scalable/apps/zimbrel.svg", "share/man/man1/zmb.1.gz",
                                  "include/Zimbrel/MusicList.h", "include/Zimbrel/PositionUnavailable.h",
-                                 "lib/cmake/Zimbrel/ZimbrelConfig.cmake",
-                                 "lib/cmake/Zimbrel/ZimbrelConfigVersion.cmake", "lib/libzimbrel-musiclist.so.1"})
+                                 LIBDIR "/cmake/Zimbrel/ZimbrelConfig.cmake", LIBDIR "/libzimbrel-musiclist.so",
+                                 LIBDIR "/cmake/Zimbrel/ZimbrelConfigVersion.cmake", LIBDIR "/libzimbrel-musiclist.so.1",
+                                 LIBDIR "/qt6/plugins/designer/libzimbrel-musiclist-designer.so"})
             QVERIFY2(QFileInfo::exists(m_root + "/usr/" + path), path);
     }
 
@@ -68,7 +75,7 @@ private slots:
         // The library comes from the unpacked tree, found relative to the executable.
         QFile maps(QStringLiteral("/proc/%1/maps").arg(zmb.processId()));
         QVERIFY(maps.open(QIODevice::ReadOnly));
-        QVERIFY(maps.readAll().contains(QFile::encodeName(m_root + "/usr/lib/libzimbrel-musiclist.so.1")));
+        QVERIFY(maps.readAll().contains(QFile::encodeName(m_root + "/usr/" LIBDIR "/libzimbrel-musiclist.so.1")));
         // The window carries the icon at both of its sizes.
         const QString icon = run("xprop", {"-id", window, "_NET_WM_ICON"});
         QVERIFY2(icon.contains("Icon (16 x 16)") && icon.contains("Icon (32 x 32)"), qPrintable(icon.left(200)));
