@@ -169,7 +169,7 @@ void TestZmbDesktops::escapeRelease_closesOnlyAfterItsPress_noMaximize()
     run("xdotool", {"windowfocus", "--sync", window});
     run("xdotool", {"keyup", "Escape"});
     QTest::qWait(500);
-    QVERIFY2(m_zmb.state() == QProcess::Running, qPrintable(QString("status %1 %2").arg(m_zmb.exitCode()).arg(QString(m_zmb.readAllStandardError()))));
+    QVERIFY2(m_zmb.state() == QProcess::Running, qPrintable(QString::number(m_zmb.exitCode())));
 
     // Motif hints: neither a maximize function (16) nor its button (64).
     const QStringList hints = run("xprop", {"-id", window, "_MOTIF_WM_HINTS"}).section('=', 1).split(',');
