@@ -112,6 +112,9 @@ private Q_SLOTS:
                                                         == ATSPI_ROLE_NOTIFICATION;
                                              }),
                                  5000);
+        zmb.terminate();
+        QVERIFY(zmb.waitForFinished(5000));
+        QCOMPARE(zmb.exitCode(), 143);
     }
 };
 

@@ -60,6 +60,13 @@ class TestZmbDesktops : public QObject
     }
 
 private slots:
+    void initTestCase()
+    {
+        // A fresh HOME has no GStreamer registry: built by the first zmb, it
+        // can cut that one's sound short.
+        run("gst-inspect-1.0", {"coreelements"});
+    }
+
     void cleanup()
     {
         m_zmb.kill();
@@ -133,7 +140,8 @@ private slots:
         NullSinkRecorder recorder;
         QVERIFY2(recorder.start(), qPrintable(recorder.error()));
         QVERIFY(!startForWindow(line, environment, program).isEmpty());
-        QTest::qWait(int(heard * 1000) + 500);
+        // Generous: under load a sound can start a second or more late.
+        QTest::qWait(int(heard * 1000) + 2500);
         const double length = soundLength(recorder.stop());
         QVERIFY2(std::abs(length - heard) < 0.03, qPrintable(QString::number(length)));
     }
@@ -196,7 +204,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             (shown = view.match(run("weston-debug", {"scene-graph"}, environment))).hasMatch(), 10000);
         if (wholeSound) {
-            QTest::qWait(int(full * 1000) + 500);
+            QTest::qWait(int(full * 1000) + 2500);
             // The text is drawn: dark pixels across the upper middle of the window.
             run("weston-screenshooter", {}, environment, runtime.path());
             const auto pictures = QDir(runtime.path()).entryInfoList({"*.png"});
