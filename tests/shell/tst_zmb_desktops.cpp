@@ -25,10 +25,12 @@ QString run(const QString &program, const QStringList &arguments,
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
+// From the start of the first sound to the end of the last: an underrun
+// under load splits a sound but does not shorten it.
 double soundLength(const Samples &recording)
 {
     const auto sounds = findSounds(recording);
-    return sounds.size() == 1 ? sounds.first().length : -sounds.size();
+    return sounds.isEmpty() ? 0 : sounds.last().end() - sounds.first().start;
 }
 
 QProcessEnvironment withoutDisplay()
@@ -110,10 +112,10 @@ private slots:
         QTest::addColumn<double>("inDataDirs"); // in the second $XDG_DATA_DIRS entry
         QTest::addColumn<bool>("ownFolderEmpty"); // zmb copied to a folder without sounds/
         QTest::addColumn<double>("heard"); // 0: the program's own sounds/1.wav
-        QTest::newRow("$XDG_DATA_HOME") << "zmbtest/x" << 0.25 << 0.40 << false << 0.25;
-        QTest::newRow("$XDG_DATA_DIRS") << "zmbtest/x" << 0.0 << 0.40 << false << 0.40;
-        QTest::newRow("own folder first") << "1/x" << 0.25 << 0.40 << false << 0.0;
-        QTest::newRow("error.wav") << "no slash" << 0.25 << 0.0 << true << 0.25;
+        QTest::newRow("$XDG_DATA_HOME") << "zmbtest/x" << 0.6 << 1.0 << false << 0.6;
+        QTest::newRow("$XDG_DATA_DIRS") << "zmbtest/x" << 0.0 << 1.0 << false << 1.0;
+        QTest::newRow("own folder first") << "1/x" << 0.6 << 1.0 << false << 0.0;
+        QTest::newRow("error.wav") << "no slash" << 0.6 << 0.0 << true << 0.6;
     }
 
     void soundFolders()
@@ -143,7 +145,9 @@ private slots:
         // Generous: under load a sound can start a second or more late.
         QTest::qWait(int(heard * 1000) + 2500);
         const double length = soundLength(recorder.stop());
-        QVERIFY2(std::abs(length - heard) < 0.03, qPrintable(QString::number(length)));
+        // Which file played, told by its length; under load a sound's start
+        // can be lost, never more than the gaps between these lengths.
+        QVERIFY2(length > heard - 0.2 && length < heard + 0.03, qPrintable(QString::number(length)));
     }
 
     void escapeRelease_closesOnlyAfterItsPress_noMaximize()
