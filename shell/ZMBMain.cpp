@@ -2,6 +2,8 @@
 
 #include "AppIcon.h"
 #include "MusicList.h"
+#include "NotificationAccessibility.h"
+#include "SoundLocation.h"
 #include "SubMain.h"
 #include "Twips.h"
 
@@ -62,6 +64,10 @@ void ZMBMain::unload()
 ZMBMain::ZMBMain()
 {
     setWindowTitle(QStringLiteral("Zimbrel"));
+    // A fixed size: no maximize button, whoever draws the frame.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
     setWindowIcon(Zimbrel::applicationIcon());
     Zimbrel::setFixedSizeInTwips(this, 3150, 1200);
 
@@ -69,6 +75,7 @@ ZMBMain::ZMBMain()
     ZMBEdit->setObjectName(QStringLiteral("ZMBEdit"));
     ZMBEdit->setReadOnly(true);
     ZMBEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ZMBEdit->setAccessibleName(QStringLiteral("Message"));
     Zimbrel::setGeometryInTwips(ZMBEdit, 75, 0, 3000, 675);
 
     ZMBButt = new QPushButton(QStringLiteral("закрыть"), this);
@@ -85,13 +92,16 @@ ZMBMain::ZMBMain()
     setTabOrder(ZMBEdit, ZMBButt);
     setTabOrder(ZMBButt, ML);
 
-    // The window sees every key release before whichever child has the focus.
+    presentAsNotification(this);
+
+    // The window sees every key event before whichever child has the focus.
     qApp->installEventFilter(this);
 }
 
 ZMBMain::~ZMBMain()
 {
     qApp->removeEventFilter(this);
+    stopPresentingAsNotification(this);
 }
 
 void ZMBMain::ShowMess(const QString &smNum, const QString &smText)
@@ -102,24 +112,41 @@ void ZMBMain::ShowMess(const QString &smNum, const QString &smText)
     ZMBEdit->clear();
     ZMBEdit->setWordWrapMode(wrapModeFor(smText));
     ZMBEdit->setPlainText(smText);
+    // Where a screen reader reads a notification's message whole.
+    setAccessibleDescription(smText);
     show();
     raise();
     activateWindow();
     // Marks the window as wanting attention when it could not take the focus.
     QApplication::alert(this);
-    ML->PlaySound(SubMain::AppDir + QStringLiteral("sounds/") + smNum + QStringLiteral(".wav"));
+    ML->PlaySound(SoundLocation::soundFile(SubMain::AppDir, smNum));
 }
 
 bool ZMBMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyRelease) {
+    const bool press = event->type() == QEvent::KeyPress;
+    if (press || event->type() == QEvent::KeyRelease) {
         // A key event that a child ignores travels on to its parents, passing
         // this filter again: take it only at its first receiver.
         QObject *firstReceiver = focusWidget() ? focusWidget() : this;
         auto *key = static_cast<QKeyEvent *>(event);
-        // Windows-style key-up: auto-repeat produces presses only.
-        if (watched == firstReceiver && !key->isAutoRepeat())
-            Form_KeyUp(virtualKeyCode(*key), shiftState(key->modifiers()));
+        if (watched != firstReceiver)
+            return QWidget::eventFilter(watched, event);
+        // A release whose press went to another program (Escape held as the
+        // window appeared and took the focus) must not dismiss the message
+        // unseen. The X server repeats a held key as a release and a press of
+        // one time stamp, which Qt does not always mark as auto-repeat: such a
+        // press does not count as reaching the window either.
+        const std::pair<int, quint64> stamp{key->key(), key->timestamp()};
+        if (press) {
+            if (!key->isAutoRepeat() && stamp != m_lastRelease)
+                m_keysPressedHere.insert(key->key());
+        } else {
+            m_lastRelease = stamp;
+            // Windows-style key-up: auto-repeat produces presses only.
+            if (!key->isAutoRepeat() && m_keysPressedHere.remove(key->key()))
+                Form_KeyUp(virtualKeyCode(*key), shiftState(key->modifiers()));
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QSet>
 #include <QWidget>
+
+#include <utility>
 
 class QPlainTextEdit;
 class QPushButton;
@@ -37,4 +40,8 @@ private:
     QPlainTextEdit *ZMBEdit = nullptr;
     QPushButton *ZMBButt = nullptr;
     Zimbrel::MusicList *ML = nullptr;
+    // Keys whose press reached the window and whose release has not yet.
+    QSet<int> m_keysPressedHere;
+    // Key and time stamp of the latest release.
+    std::pair<int, quint64> m_lastRelease{0, 0};
 };

@@ -1,3 +1,4 @@
+#include "CommandLineOptions.h"
 #include "DisplayCheck.h"
 #include "SubMain.h"
 #include "TerminationSignals.h"
@@ -13,6 +14,8 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    if (const auto status = CommandLineOptions::answer(arguments))
+        return *status;
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
 
