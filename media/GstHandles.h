@@ -36,6 +36,36 @@ struct GstCapsUnref {
 };
 using GstCapsPtr = std::unique_ptr<GstCaps, GstCapsUnref>;
 
+struct GstMessageUnref {
+    void operator()(GstMessage *message) const { gst_message_unref(message); }
+};
+using GstMessagePtr = std::unique_ptr<GstMessage, GstMessageUnref>;
+
+// A signal handler, disconnected when the handle goes: declared after the
+// object it watches, it goes first.
+class SignalConnection
+{
+public:
+    SignalConnection() = default;
+    ~SignalConnection()
+    {
+        if (m_id)
+            g_signal_handler_disconnect(m_instance, m_id);
+    }
+    SignalConnection(const SignalConnection &) = delete;
+    SignalConnection &operator=(const SignalConnection &) = delete;
+
+    void connect(gpointer instance, const char *signal, GCallback callback, gpointer data)
+    {
+        m_instance = instance;
+        m_id = g_signal_connect(instance, signal, callback, data);
+    }
+
+private:
+    gpointer m_instance = nullptr;
+    gulong m_id = 0;
+};
+
 struct GErrorFree {
     void operator()(GError *error) const { g_error_free(error); }
 };

@@ -1,0 +1,189 @@
+#include "MediaGraph.h"
+#include "MusicList.h"
+
+#include "NullSinkRecorder.h"
+#include "ProcessUsage.h"
+#include "SoundSegments.h"
+#include "WaveFile.h"
+
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace ZimbrelTest;
+using Zimbrel::MusicList;
+using Zimbrel::Media::MediaGraph;
+
+namespace {
+
+// The test services' sound server, stopped (SIGSTOP) while this lives.
+struct StoppedServer {
+    const pid_t pid = qEnvironmentVariableIntValue("ZIMBREL_TEST_PULSE_PID");
+    StoppedServer() { ::kill(pid, SIGSTOP); }
+    ~StoppedServer() { ::kill(pid, SIGCONT); }
+};
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(15000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// Connections of this process to the sound server: one per pipeline above NULL.
+qsizetype ownAudioClients()
+{
+    return run("pactl", {"list", "clients"})
+        .count(QStringLiteral("application.process.id = \"%1\"").arg(QCoreApplication::applicationPid()));
+}
+
+void sendMove(QWidget *target)
+{
+    QMouseEvent move(QEvent::MouseMove, QPointF(), QPointF(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &move);
+}
+
+} // namespace
+
+class TestGraphThreads : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid() && qEnvironmentVariableIntValue("ZIMBREL_TEST_PULSE_PID") > 0);
+        for (int i = 0; i < 103; ++i)
+            QVERIFY(!writeToneWave(path(i), 0.05, 440).isEmpty());
+        QVERIFY(!writeToneWave(path("long"), 3, 440).isEmpty());
+        QVERIFY(!writeToneWave(path("end"), 0.03, 660).isEmpty());
+    }
+
+    void stalledServer_neverHolds_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("limitMs");
+        for (const char *action : {"zmb SIGTERM", "zmb Escape", "zmb button"})
+            QTest::newRow(action) << action << 500;
+        for (const char *action : {"StopSound", "StopMusic", "Clear", "widget destroyed"})
+            QTest::newRow(action) << action << 50;
+        // The preroll time-out, 3 s, and a margin for a loaded machine.
+        QTest::newRow("RenderFile") << "RenderFile" << 3150;
+        QTest::newRow("RenderFile prepared") << "RenderFile prepared" << 3150;
+    }
+
+    void stalledServer_neverHolds()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, limitMs);
+        QElapsedTimer elapsed;
+        if (action.startsWith("zmb")) {
+            QProcess zmb;
+            auto environment = QProcessEnvironment::systemEnvironment();
+            environment.remove("QT_QPA_PLATFORM");
+            zmb.setProcessEnvironment(environment);
+            zmb.start(ZMB_PATH, {"5/stalled"});
+            const QString window =
+                run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Zimbrel$"}).section('\n', 0, 0);
+            QVERIFY(!window.isEmpty());
+            QStringList geometry = run("xdotool", {"getwindowgeometry", "--shell", window}).split('\n');
+            const auto value = [&](int line) { return geometry.value(line).section('=', 1).toInt(); };
+            // The button's centre, in proportion to the window.
+            run("xdotool", {"mousemove", "--sync", QString::number(value(1) + value(3) * 1575 / 3150),
+                            QString::number(value(2) + value(4) * 937 / 1200)});
+            run("xdotool", {"windowfocus", "--sync", window});
+            QTest::qWait(100);
+            StoppedServer stopped;
+            elapsed.start();
+            if (action == "zmb SIGTERM")
+                ::kill(pid_t(zmb.processId()), SIGTERM);
+            else
+                run("xdotool", action == "zmb Escape" ? QStringList{"key", "Escape"} : QStringList{"click", "1"});
+            QVERIFY(zmb.waitForFinished(10000));
+        } else if (action.startsWith("RenderFile")) {
+            if (action.endsWith("prepared"))
+                MediaGraph::PrepareAhead(path(102));
+            StoppedServer stopped;
+            elapsed.start();
+            QVERIFY(!MediaGraph::create()->RenderFile(path(102)));
+        } else {
+            auto list = std::make_unique<MusicList>();
+            list->Init(20);
+            QVERIFY(list->PlaySound(path("long"), false) && list->PlayMusic(path("long"))
+                    && list->AddFile(path("long")));
+            QTest::qWait(200);
+            StoppedServer stopped;
+            elapsed.start();
+            if (action == "StopSound")
+                list->StopSound();
+            else if (action == "StopMusic")
+                list->StopMusic();
+            else if (action == "Clear")
+                list->Clear();
+            else
+                list.reset();
+        }
+        QVERIFY2(elapsed.elapsed() <= limitMs, qPrintable(QString::number(elapsed.elapsed())));
+    }
+
+    void stopsAroundEnd_leaveNothingAboveNull()
+    {
+        for (int i = 0; i < 1000; ++i) {
+            auto graph = MediaGraph::create();
+            QVERIFY(graph->RenderFile(path("end")) && graph->Run());
+            // From before the end of the 30 ms tone to after its rest.
+            QTest::qWait(10 + i % 50);
+            if (i % 2)
+                graph->Stop();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(ownAudioClients(), 0, 10000);
+    }
+
+    void preparations_holdTwoAtMost()
+    {
+        MediaGraph::PrepareAhead(path(0));
+        MediaGraph::PrepareAhead(path(1));
+        QTest::qWait(2000);
+        const qsizetype twoPrepared = threadCount();
+        for (int i = 2; i < 102; ++i)
+            MediaGraph::PrepareAhead(path(i));
+        QTRY_VERIFY_WITH_TIMEOUT(threadCount() <= twoPrepared, 20000);
+    }
+
+    void playlist_nextItemAtEnd_staleNewsChangesNothing()
+    {
+        MusicList unused;
+        sendMove(unused.findChild<QWidget *>("ListPict"));
+        QCOMPARE(unused.Count(), -1);
+
+        MusicList list;
+        list.Init(200);
+        NullSinkRecorder recorder;
+        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+        // Ends just after a tick: the poll alone would leave a gap of about 190 ms.
+        QVERIFY(list.AddFile(writeToneWave(path("first"), 0.21, 550)) && list.AddFile(path(0)));
+        QTRY_COMPARE_WITH_TIMEOUT(list.Count(), 0, 3000);
+        QVERIFY(list.AddFile(path("long")) && list.AddFile(path(1)));
+        QTest::qWait(100);
+        list.Clear();
+        sendMove(list.findChild<QWidget *>("ListPict"));
+        QTest::qWait(400);
+        QCOMPARE(list.Count(), 0);
+        const auto sounds = findSounds(recorder.stop());
+        QCOMPARE(sounds.size(), 3);
+        const double gap = sounds[1].start - sounds[0].end();
+        QVERIFY2(gap < 0.06, qPrintable(QString::number(gap)));
+    }
+
+private:
+    QString path(const QVariant &name) const { return m_dir.filePath(name.toString() + ".wav"); }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestGraphThreads)
+#include "tst_graphthreads.moc"
