@@ -30,6 +30,8 @@ MusicList::MusicList(QWidget *parent)
     ListPict = new QWidget(this);
     ListPict->setObjectName(QStringLiteral("ListPict"));
     ListPict->hide();
+    // Qt drops button-less mouse moves to a widget that does not track them.
+    ListPict->setMouseTracking(true);
     ListPict->installEventFilter(this);
 
     MusTim = new QTimer(this);
