@@ -1,6 +1,7 @@
 #include "GraphPipeline.h"
 
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace Zimbrel::Media {
@@ -30,6 +31,12 @@ bool isAudioPad(GstPad *pad)
 
 std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorker> worker)
 {
+    // Once per process, from whichever thread asks first.
+    static std::once_flag once;
+    static bool initialised = false;
+    std::call_once(once, [] { initialised = gst_init_check(nullptr, nullptr, nullptr); });
+    if (!initialised)
+        return nullptr;
     std::shared_ptr<GraphPipeline> graph(new GraphPipeline);
     graph->m_worker = worker ? std::move(worker) : std::make_shared<SerialWorker>();
     auto pipeline = adoptFloating(gst_pipeline_new(nullptr));
@@ -53,11 +60,11 @@ std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorke
     graph->m_convert = convert.get();
     graph->m_pipeline = std::move(pipeline);
     // Audio sinks are made once autoaudiosink has chosen one.
-    graph->m_elementAdded.connect(graph->m_pipeline.get(), "deep-element-added",
+    graph->m_elementAdded.emplace(graph->m_pipeline.get(), "deep-element-added",
                                   G_CALLBACK(&GraphPipeline::onElementAdded), nullptr);
-    graph->m_padAdded.connect(decoder.get(), "pad-added", G_CALLBACK(&GraphPipeline::onPadAdded),
+    graph->m_padAdded.emplace(decoder.get(), "pad-added", G_CALLBACK(&GraphPipeline::onPadAdded),
                               graph.get());
-    graph->m_noMorePads.connect(decoder.get(), "no-more-pads",
+    graph->m_noMorePads.emplace(decoder.get(), "no-more-pads",
                                 G_CALLBACK(&GraphPipeline::onNoMorePads), graph.get());
     return graph;
 }

@@ -34,7 +34,8 @@ inline constexpr std::chrono::milliseconds kPrerollTimeout{3000};
 class GraphPipeline : public std::enable_shared_from_this<GraphPipeline>
 {
 public:
-    // Nullptr when an element is missing. Jobs run on worker, or on a new one.
+    // Nullptr when GStreamer cannot be initialised or an element is missing.
+    // Jobs run on worker, or on a new one.
     static std::shared_ptr<GraphPipeline> create(std::shared_ptr<SerialWorker> worker = {});
     ~GraphPipeline();
     GraphPipeline(const GraphPipeline &) = delete;
@@ -75,9 +76,7 @@ private:
     // Owned by the pipeline, valid as long as it is.
     GstElement *m_source = nullptr;
     GstElement *m_convert = nullptr;
-    SignalConnection m_elementAdded;
-    SignalConnection m_padAdded;
-    SignalConnection m_noMorePads;
+    std::optional<SignalConnection> m_elementAdded, m_padAdded, m_noMorePads;
 
     std::atomic<unsigned> m_serial{0};
     std::atomic<bool> m_audioLinked{false};

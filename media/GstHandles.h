@@ -43,27 +43,14 @@ using GstMessagePtr = std::unique_ptr<GstMessage, GstMessageUnref>;
 
 // A signal handler, disconnected when the handle goes: declared after the
 // object it watches, it goes first.
-class SignalConnection
-{
-public:
-    SignalConnection() = default;
-    ~SignalConnection()
-    {
-        if (m_id)
-            g_signal_handler_disconnect(m_instance, m_id);
-    }
+struct SignalConnection {
+    gpointer instance = nullptr;
+    gulong id = 0;
+    SignalConnection(gpointer on, const char *signal, GCallback callback, gpointer data)
+        : instance(on), id(g_signal_connect(on, signal, callback, data)) {}
+    ~SignalConnection() { g_signal_handler_disconnect(instance, id); }
     SignalConnection(const SignalConnection &) = delete;
     SignalConnection &operator=(const SignalConnection &) = delete;
-
-    void connect(gpointer instance, const char *signal, GCallback callback, gpointer data)
-    {
-        m_instance = instance;
-        m_id = g_signal_connect(instance, signal, callback, data);
-    }
-
-private:
-    gpointer m_instance = nullptr;
-    gulong m_id = 0;
 };
 
 struct GErrorFree {

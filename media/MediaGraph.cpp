@@ -1,7 +1,6 @@
 #include "MediaGraph.h"
 
 #include "BusWatcher.h"
-#include "GStreamerInit.h"
 #include "GraphPipeline.h"
 #include "PreparedGraphs.h"
 
@@ -15,16 +14,7 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcMedia, "zimbrel.media", QtWarningMsg)
 
-using TimeQuery = gboolean (*)(GstElement *, GstFormat, gint64 *);
 using Clock = std::chrono::steady_clock;
-
-std::optional<double> queryTime(GstElement *pipeline, TimeQuery query)
-{
-    gint64 nanoseconds = 0;
-    if (!query(pipeline, GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0)
-        return std::nullopt;
-    return static_cast<double>(nanoseconds) / GST_SECOND;
-}
 
 void logError(GstMessage *message)
 {
@@ -41,8 +31,6 @@ void logError(GstMessage *message)
 
 std::shared_ptr<MediaGraph> MediaGraph::create()
 {
-    if (!initialiseGStreamer())
-        return nullptr;
     auto pipeline = GraphPipeline::create();
     if (!pipeline)
         return nullptr;
@@ -56,17 +44,7 @@ MediaGraph::MediaGraph(std::shared_ptr<GraphPipeline> pipeline)
 
 MediaGraph::~MediaGraph()
 {
-    m_watcher.reset();
     m_pipeline->release();
-}
-
-void MediaGraph::use(std::shared_ptr<GraphPipeline> pipeline)
-{
-    m_watcher.reset();
-    m_pipeline->release();
-    m_pipeline = std::move(pipeline);
-    m_begun = m_done = 0;
-    startsAfresh(m_pipeline->lastSerial());
 }
 
 bool MediaGraph::RenderFile(const QString &fileName)
@@ -81,8 +59,12 @@ bool MediaGraph::RenderFile(const QString &fileName)
     const auto deadline = Clock::now() + kPrerollTimeout;
     m_failed = m_noAudio = m_prerolled = m_atEnd = false;
     if (auto prepared = PreparedGraphs::take(path, *identity, deadline)) {
-        use(std::move(prepared));
+        m_watcher.reset();
+        m_pipeline->release();
+        m_pipeline = std::move(prepared);
         m_pipeline->letOutputThrough();
+        m_begun = m_done = 0;
+        startsAfresh(m_pipeline->lastSerial());
     } else {
         startsAfresh(m_pipeline->open(path, false));
     }
@@ -143,7 +125,7 @@ std::optional<double> MediaGraph::CurrentPosition()
         return StopTime();
     // Until a seek is done, its target is the position.
     if (m_done >= m_seek) {
-        if (auto position = queryPosition())
+        if (auto position = query(false))
             m_lastPosition = position;
     }
     return m_lastPosition;
@@ -154,7 +136,7 @@ std::optional<double> MediaGraph::StopTime()
     popAll();
     if (m_endTime)
         return m_endTime;
-    if (auto duration = queryDuration())
+    if (auto duration = query(true))
         m_lastStopTime = duration;
     if (m_atEnd) {
         // Ended: from now on position and stop time are one and the same value.
@@ -260,18 +242,14 @@ void MediaGraph::queueRestAtEnd()
     m_posted = m_pipeline->changeState(GST_STATE_PAUSED);
 }
 
-std::optional<double> MediaGraph::queryPosition() const
+std::optional<double> MediaGraph::query(bool duration) const
 {
-    if (!m_rendered || m_stopped)
+    const auto query = duration ? &gst_element_query_duration : &gst_element_query_position;
+    gint64 nanoseconds = 0;
+    if (!m_rendered || m_stopped
+        || !query(m_pipeline->element(), GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0)
         return std::nullopt;
-    return queryTime(m_pipeline->element(), &gst_element_query_position);
-}
-
-std::optional<double> MediaGraph::queryDuration() const
-{
-    if (!m_rendered || m_stopped)
-        return std::nullopt;
-    return queryTime(m_pipeline->element(), &gst_element_query_duration);
+    return static_cast<double>(nanoseconds) / GST_SECOND;
 }
 
 } // namespace Zimbrel::Media

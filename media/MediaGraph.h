@@ -72,7 +72,6 @@ public:
 private:
     explicit MediaGraph(std::shared_ptr<GraphPipeline> pipeline);
 
-    void use(std::shared_ptr<GraphPipeline> pipeline);
     // Pops the bus until pred() holds or deadline passes; whether it holds.
     template <typename Pred>
     bool popUntil(std::chrono::steady_clock::time_point deadline, Pred pred);
@@ -81,31 +80,21 @@ private:
     // From the pipeline's last job on, messages count (see handle).
     void startsAfresh(unsigned serial) { m_barrier = m_posted = serial; }
     void queueRestAtEnd();
-    std::optional<double> queryPosition() const;
-    std::optional<double> queryDuration() const;
+    // Nothing once stopped.
+    std::optional<double> query(bool duration) const;
 
     std::shared_ptr<GraphPipeline> m_pipeline;
     QPointer<QWidget> m_notifyTarget;
-    bool m_rendered = false;
-    bool m_stopped = false;
-    bool m_running = false;
+    bool m_rendered = false, m_stopped = false, m_running = false;
     // What the bus told, for the current file.
-    bool m_failed = false;
-    bool m_noAudio = false;
-    bool m_prerolled = false;
-    bool m_atEnd = false;
+    bool m_failed = false, m_noAudio = false, m_prerolled = false, m_atEnd = false;
     bool m_endBeforeSeek = false;
     // Serials of the pipeline's jobs: the last posted, the last begun and
     // done on the bus, the one before whose start messages are stale, and the
     // seek whose target stands for the position until it is done.
-    unsigned m_posted = 0;
-    unsigned m_begun = 0;
-    unsigned m_done = 0;
-    unsigned m_barrier = 0;
-    unsigned m_seek = 0;
+    unsigned m_posted = 0, m_begun = 0, m_done = 0, m_barrier = 0, m_seek = 0;
     // Last values read; GStreamer answers no queries once stopped.
-    std::optional<double> m_lastPosition;
-    std::optional<double> m_lastStopTime;
+    std::optional<double> m_lastPosition, m_lastStopTime;
     // Position and stop time of a stream that has played to its end.
     std::optional<double> m_endTime;
     // Last: it calls back into the graph, so it goes first.

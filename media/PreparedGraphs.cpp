@@ -1,7 +1,5 @@
 #include "PreparedGraphs.h"
 
-#include "GStreamerInit.h"
-
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -68,10 +66,8 @@ private:
     void work(const std::shared_ptr<Preparation> &preparation,
               const std::shared_ptr<SerialWorker> &worker)
     {
-        std::optional<FileIdentity> identity;
+        const std::optional<FileIdentity> identity = identifyPlayableFile(preparation->path);
         std::shared_ptr<GraphPipeline> pipeline;
-        if (initialiseGStreamer())
-            identity = identifyPlayableFile(preparation->path);
         if (identity && (pipeline = GraphPipeline::create(worker)))
             pipeline->open(preparation->path, true);
         std::lock_guard lock(m_mutex);
