@@ -19,6 +19,12 @@ using Zimbrel::Media::MediaGraph;
 
 namespace {
 
+#ifdef __SANITIZE_ADDRESS__
+constexpr int kExitSlowdown = 3; // a sanitized zmb checks for leaks on its way out
+#else
+constexpr int kExitSlowdown = 1;
+#endif
+
 // The test services' sound server, stopped (SIGSTOP) while this lives.
 struct StoppedServer {
     const pid_t pid = qEnvironmentVariableIntValue("ZIMBREL_TEST_PULSE_PID");
@@ -72,6 +78,7 @@ private slots:
     {
         QFETCH(int, limitMs);
         const QString action = QTest::currentDataTag();
+        limitMs *= action.startsWith("zmb") ? kExitSlowdown : 1;
         QElapsedTimer elapsed;
         if (action.startsWith("zmb")) {
             QProcess zmb;
