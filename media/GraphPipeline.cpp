@@ -1,15 +1,15 @@
 #include "GraphPipeline.h"
 
-#include "BusNotifier.h"
-
 #include <cstring>
-#include <system_error>
-#include <thread>
+#include <mutex>
 #include <utility>
 
 namespace Zimbrel::Media {
 
 namespace {
+
+constexpr const char *kJobNotice = "zimbrel-job";
+constexpr const char *kNoAudioNotice = "zimbrel-no-audio";
 
 GstObjectPtr<GstElement> makeElement(const char *factory)
 {
@@ -29,8 +29,16 @@ bool isAudioPad(GstPad *pad)
 
 } // namespace
 
-GraphPipeline::GraphPipeline()
+std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorker> worker)
 {
+    // Once per process, from whichever thread asks first.
+    static std::once_flag once;
+    static bool initialised = false;
+    std::call_once(once, [] { initialised = gst_init_check(nullptr, nullptr, nullptr); });
+    if (!initialised)
+        return nullptr;
+    std::shared_ptr<GraphPipeline> graph(new GraphPipeline);
+    graph->m_worker = worker ? std::move(worker) : std::make_shared<SerialWorker>();
     auto pipeline = adoptFloating(gst_pipeline_new(nullptr));
     auto source = makeElement("filesrc");
     auto decoder = makeElement("decodebin");
@@ -38,225 +46,111 @@ GraphPipeline::GraphPipeline()
     auto resample = makeElement("audioresample");
     auto sink = makeElement("autoaudiosink");
     if (!pipeline || !source || !decoder || !convert || !resample || !sink)
-        return;
-
+        return nullptr;
     gst_bin_add_many(GST_BIN(pipeline.get()), source.get(), decoder.get(), convert.get(),
                      resample.get(), sink.get(), nullptr);
     if (!gst_element_link(source.get(), decoder.get())
         || !gst_element_link_many(convert.get(), resample.get(), sink.get(), nullptr))
-        return;
-
-    g_signal_connect(decoder.get(), "pad-added", G_CALLBACK(&GraphPipeline::onPadAdded), this);
-    g_signal_connect(decoder.get(), "no-more-pads", G_CALLBACK(&GraphPipeline::onNoMorePads),
-                     this);
-
+        return nullptr;
+    // The owner pops every message; the bus keeps them until then, also
+    // across a change to NULL, so a job's notices are never lost.
+    gst_pipeline_set_auto_flush_bus(GST_PIPELINE(pipeline.get()), FALSE);
+    graph->m_bus = adoptFull(gst_element_get_bus(pipeline.get()));
+    graph->m_source = source.get();
+    graph->m_convert = convert.get();
+    graph->m_pipeline = std::move(pipeline);
     // Audio sinks are made once autoaudiosink has chosen one.
-    g_signal_connect(pipeline.get(), "deep-element-added",
-                     G_CALLBACK(&GraphPipeline::onElementAdded), nullptr);
-    m_bus = adoptFull(gst_element_get_bus(pipeline.get()));
-    gst_bus_set_sync_handler(m_bus.get(), &GraphPipeline::onBusMessage, this, nullptr);
-
-    m_source = source.get();
-    m_convert = convert.get();
-    m_rest = std::make_unique<RestAtEnd>(pipeline.get());
-    m_pipeline = std::move(pipeline);
+    graph->m_elementAdded.emplace(graph->m_pipeline.get(), "deep-element-added",
+                                  G_CALLBACK(&GraphPipeline::onElementAdded), nullptr);
+    graph->m_padAdded.emplace(decoder.get(), "pad-added", G_CALLBACK(&GraphPipeline::onPadAdded),
+                              graph.get());
+    graph->m_noMorePads.emplace(decoder.get(), "no-more-pads",
+                                G_CALLBACK(&GraphPipeline::onNoMorePads), graph.get());
+    return graph;
 }
 
 GraphPipeline::~GraphPipeline()
 {
     if (!m_pipeline)
         return;
-    releaseNotifier();
-    // NULL joins every streaming thread, so no callback of ours runs after it.
-    setState(GST_STATE_NULL);
-    gst_bus_set_sync_handler(m_bus.get(), nullptr, nullptr, nullptr);
-}
-
-void GraphPipeline::release(GraphPipeline *pipeline)
-{
-    pipeline->releaseNotifier();
+    // Normally NULL already (release); NULL joins every streaming thread.
+    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     {
-        std::lock_guard lock(pipeline->m_mutex);
-        if (!pipeline->m_changeDone) {
-            pipeline->m_abandoned = true;
-            return;
-        }
+        std::lock_guard lock(m_holdMutex);
+        if (m_holdProbe)
+            gst_pad_remove_probe(m_heldPad.get(), m_holdProbe);
     }
-    delete pipeline;
+    // Messages left on the bus hold the elements that posted them, the
+    // pipeline among them: kept, they would keep it alive for good.
+    gst_bus_set_flushing(m_bus.get(), TRUE);
 }
 
-GstStateChangeReturn GraphPipeline::setState(GstState state)
+unsigned GraphPipeline::post(std::function<int()> change)
 {
-    return m_rest->setState(state);
-}
-
-bool GraphPipeline::restsAtEnd() const
-{
-    return m_rest->isResting();
-}
-
-template <typename Ready>
-bool GraphPipeline::pause(const QByteArray &location, bool holdOutput,
-                          std::chrono::milliseconds timeout, Ready ready)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_changeDone)
-            return false;
-        m_prerolled = m_failed = m_noAudio = m_atEnd = m_held = false;
-        m_changeDone = false;
-    }
-    g_object_set(m_source, "location", location.constData(), nullptr);
-    m_holdOutput = holdOutput;
-
+    const unsigned serial = ++m_serial;
     try {
-        std::thread([this] {
-            const GstStateChangeReturn change =
-                gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
-            std::unique_lock lock(m_mutex);
-            m_change = change;
-            m_changeDone = true;
-            if (!m_abandoned) {
-                m_changed.notify_all();
-                return;
-            }
-            lock.unlock();
-            delete this;
-        }).detach();
-    } catch (const std::system_error &) {
-        // No thread to be had: nothing was started, so nothing is blocked.
-        std::lock_guard lock(m_mutex);
-        m_changeDone = true;
-        return false;
-    }
-
-    return settle(timeout, ready);
-}
-
-template <typename Ready>
-bool GraphPipeline::settle(std::chrono::milliseconds timeout, Ready ready)
-{
-    bool succeeded = false;
-    bool blocked = false;
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, timeout, [&] {
-            return m_changeDone
-                   && (m_change != GST_STATE_CHANGE_ASYNC || ready() || m_failed || m_noAudio);
+        m_worker->post([self = shared_from_this(), serial, change = std::move(change)] {
+            const auto notice = [&](bool done, int result) {
+                self->postNotice(gst_structure_new(kJobNotice, "serial", G_TYPE_UINT, serial,
+                                                   "done", G_TYPE_BOOLEAN, done, "result",
+                                                   G_TYPE_INT, result, nullptr));
+            };
+            notice(false, 0);
+            notice(true, change());
         });
-        blocked = !m_changeDone;
-        succeeded = !blocked && m_change != GST_STATE_CHANGE_FAILURE
-                    && (m_change != GST_STATE_CHANGE_ASYNC || ready()) && !m_failed
-                    && !m_noAudio && m_audioLinked;
+    } catch (...) {
+        // No memory for the job: it never runs, as when the worker refuses it.
     }
-    if (!succeeded && !blocked)
-        setState(GST_STATE_NULL);
-    return succeeded;
+    return serial;
 }
 
-bool GraphPipeline::preroll(const QByteArray &location, std::chrono::milliseconds timeout)
+void GraphPipeline::postNotice(GstStructure *notice)
 {
-    return pause(location, false, timeout, [this] { return m_prerolled; });
+    // No source: a notice holds no reference to the pipeline.
+    gst_bus_post(m_bus.get(), gst_message_new_application(nullptr, notice));
 }
 
-bool GraphPipeline::prepareHeld(const QByteArray &location, std::chrono::milliseconds timeout)
+unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
 {
-    return pause(location, true, timeout, [this] { return m_held; });
-}
-
-bool GraphPipeline::finishPreroll(std::chrono::milliseconds timeout)
-{
-    if (m_heldPad) {
-        gst_pad_remove_probe(m_heldPad.get(), std::exchange(m_holdProbe, 0));
-        m_heldPad.reset();
-    }
-    return settle(timeout, [this] { return m_prerolled; });
-}
-
-bool GraphPipeline::atEnd() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_atEnd;
-}
-
-bool GraphPipeline::clearEnd()
-{
-    std::lock_guard lock(m_mutex);
-    return std::exchange(m_atEnd, false);
-}
-
-void GraphPipeline::markEnd()
-{
-    std::lock_guard lock(m_mutex);
-    m_atEnd = true;
-}
-
-bool GraphPipeline::hasFailed() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_failed;
-}
-
-void GraphPipeline::setNotifyTarget(QWidget *target)
-{
-    releaseNotifier();
-    if (!target)
-        return;
-    auto *notifier = new BusNotifier(target);
-    std::lock_guard lock(m_mutex);
-    m_notifier = notifier;
-}
-
-void GraphPipeline::releaseNotifier()
-{
-    BusNotifier *notifier = nullptr;
-    {
-        std::lock_guard lock(m_mutex);
-        notifier = std::exchange(m_notifier, nullptr);
-    }
-    if (notifier) {
-        // Its queued events may still be delivered to it; detached, it drops them.
-        notifier->detach();
-        notifier->deleteLater();
-    }
-}
-
-GstBusSyncReply GraphPipeline::onBusMessage(GstBus *, GstMessage *message, gpointer self)
-{
-    static_cast<GraphPipeline *>(self)->handleMessage(message);
-    // Nobody pops the bus: keeping messages would only let them pile up. A
-    // handler that drops a message owns it, and with it a reference to the
-    // element that posted it: kept, it would keep the whole pipeline, and its
-    // connection to the sound server, alive for good.
-    gst_message_unref(message);
-    return GST_BUS_DROP;
-}
-
-void GraphPipeline::handleMessage(GstMessage *message)
-{
-    std::lock_guard lock(m_mutex);
-    switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_ASYNC_DONE:
-        if (GST_MESSAGE_SRC(message) == GST_OBJECT_CAST(m_pipeline.get())) {
-            m_prerolled = true;
-            m_changed.notify_all();
+    return post([this, location, holdOutput] {
+        m_audioLinked = false;
+        {
+            std::lock_guard lock(m_holdMutex);
+            m_holding = holdOutput;
         }
-        break;
-    case GST_MESSAGE_ERROR:
-        // A stream that broke off has ended: whoever waits for its end moves on.
-        m_failed = true;
-        m_atEnd = true;
-        m_changed.notify_all();
-        break;
-    case GST_MESSAGE_EOS:
-        m_atEnd = true;
-        m_rest->reachedEnd();
-        break;
-    default:
-        break;
-    }
-    if (m_notifier)
-        m_notifier->notify();
+        g_object_set(m_source, "location", location.constData(), nullptr);
+        return int(gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED));
+    });
+}
+
+unsigned GraphPipeline::changeState(GstState state)
+{
+    return post([this, state] { return int(gst_element_set_state(m_pipeline.get(), state)); });
+}
+
+unsigned GraphPipeline::seek(gint64 position, bool play)
+{
+    return post([this, position, play] {
+        if (!gst_element_seek_simple(m_pipeline.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
+                                     position))
+            return kSeekFailed;
+        return play ? int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING))
+                    : int(GST_STATE_CHANGE_SUCCESS);
+    });
+}
+
+void GraphPipeline::release()
+{
+    changeState(GST_STATE_NULL);
+}
+
+void GraphPipeline::letOutputThrough()
+{
+    std::lock_guard lock(m_holdMutex);
+    m_holding = false;
+    if (m_holdProbe)
+        gst_pad_remove_probe(m_heldPad.get(), std::exchange(m_holdProbe, 0));
+    m_heldPad.reset();
 }
 
 // After a flushing seek pulsesink's clock can report a time far off the
@@ -276,38 +170,51 @@ void GraphPipeline::onElementAdded(GstBin *, GstBin *, GstElement *element, gpoi
 
 void GraphPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
 {
-    auto *pipeline = static_cast<GraphPipeline *>(self);
-    if (pipeline->m_audioLinked || !isAudioPad(pad))
+    auto *graph = static_cast<GraphPipeline *>(self);
+    if (graph->m_audioLinked || !isAudioPad(pad))
         return;
-    if (pipeline->m_holdOutput) {
+    {
         // Set before linking, so that nothing, not even the stream's format,
-        // reaches the sink until finishPreroll.
-        pipeline->m_heldPad.reset(GST_PAD(gst_object_ref(pad)));
-        pipeline->m_holdProbe = gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM,
-                                                  &GraphPipeline::onHeld, self, nullptr);
+        // reaches the sink until the hold is lifted.
+        std::lock_guard lock(graph->m_holdMutex);
+        if (graph->m_holding) {
+            graph->m_heldPad.reset(GST_PAD(gst_object_ref(pad)));
+            graph->m_holdProbe = gst_pad_add_probe(
+                pad, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM,
+                [](GstPad *, GstPadProbeInfo *, gpointer) { return GST_PAD_PROBE_OK; }, nullptr,
+                nullptr);
+        }
     }
-    GstObjectPtr<GstPad> sinkPad(gst_element_get_static_pad(pipeline->m_convert, "sink"));
+    GstObjectPtr<GstPad> sinkPad(gst_element_get_static_pad(graph->m_convert, "sink"));
     if (gst_pad_link(pad, sinkPad.get()) == GST_PAD_LINK_OK)
-        pipeline->m_audioLinked = true;
-}
-
-GstPadProbeReturn GraphPipeline::onHeld(GstPad *, GstPadProbeInfo *, gpointer self)
-{
-    auto *pipeline = static_cast<GraphPipeline *>(self);
-    std::lock_guard lock(pipeline->m_mutex);
-    pipeline->m_held = true;
-    pipeline->m_changed.notify_all();
-    return GST_PAD_PROBE_OK;
+        graph->m_audioLinked = true;
 }
 
 void GraphPipeline::onNoMorePads(GstElement *, gpointer self)
 {
-    auto *pipeline = static_cast<GraphPipeline *>(self);
-    if (pipeline->m_audioLinked)
-        return;
-    std::lock_guard lock(pipeline->m_mutex);
-    pipeline->m_noAudio = true;
-    pipeline->m_changed.notify_all();
+    auto *graph = static_cast<GraphPipeline *>(self);
+    if (!graph->m_audioLinked)
+        graph->postNotice(gst_structure_new_empty(kNoAudioNotice));
+}
+
+std::optional<JobNotice> jobNotice(GstMessage *message)
+{
+    const GstStructure *structure = gst_message_get_structure(message);
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_APPLICATION
+        || !gst_structure_has_name(structure, kJobNotice))
+        return std::nullopt;
+    JobNotice notice;
+    gboolean done = FALSE;
+    gst_structure_get(structure, "serial", G_TYPE_UINT, &notice.serial, "done", G_TYPE_BOOLEAN,
+                      &done, "result", G_TYPE_INT, &notice.result, nullptr);
+    notice.done = done;
+    return notice;
+}
+
+bool isNoAudioNotice(GstMessage *message)
+{
+    return GST_MESSAGE_TYPE(message) == GST_MESSAGE_APPLICATION
+           && gst_structure_has_name(gst_message_get_structure(message), kNoAudioNotice);
 }
 
 } // namespace Zimbrel::Media

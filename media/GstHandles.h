@@ -36,6 +36,23 @@ struct GstCapsUnref {
 };
 using GstCapsPtr = std::unique_ptr<GstCaps, GstCapsUnref>;
 
+struct GstMessageUnref {
+    void operator()(GstMessage *message) const { gst_message_unref(message); }
+};
+using GstMessagePtr = std::unique_ptr<GstMessage, GstMessageUnref>;
+
+// A signal handler, disconnected when the handle goes: declared after the
+// object it watches, it goes first.
+struct SignalConnection {
+    gpointer instance = nullptr;
+    gulong id = 0;
+    SignalConnection(gpointer on, const char *signal, GCallback callback, gpointer data)
+        : instance(on), id(g_signal_connect(on, signal, callback, data)) {}
+    ~SignalConnection() { g_signal_handler_disconnect(instance, id); }
+    SignalConnection(const SignalConnection &) = delete;
+    SignalConnection &operator=(const SignalConnection &) = delete;
+};
+
 struct GErrorFree {
     void operator()(GError *error) const { g_error_free(error); }
 };

@@ -1,43 +1,51 @@
 #include "MediaGraph.h"
 
-#include "GStreamerInit.h"
+#include "BusWatcher.h"
 #include "GraphPipeline.h"
 #include "PreparedGraphs.h"
 
+#include <QAbstractEventDispatcher>
 #include <QFile>
+#include <QLoggingCategory>
 
 namespace Zimbrel::Media {
 
 namespace {
 
-using TimeQuery = gboolean (*)(GstElement *, GstFormat, gint64 *);
+Q_LOGGING_CATEGORY(lcMedia, "zimbrel.media", QtWarningMsg)
 
-std::optional<double> queryTime(GstElement *pipeline, TimeQuery query)
+using Clock = std::chrono::steady_clock;
+
+void logError(GstMessage *message)
 {
-    gint64 nanoseconds = 0;
-    if (!query(pipeline, GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0)
-        return std::nullopt;
-    return static_cast<double>(nanoseconds) / GST_SECOND;
+    GError *rawError = nullptr;
+    gchar *details = nullptr;
+    gst_message_parse_error(message, &rawError, &details);
+    GErrorPtr error(rawError);
+    qCInfo(lcMedia, "%s: %s (%s)", GST_MESSAGE_SRC_NAME(message), error ? error->message : "",
+           details ? details : "");
+    g_free(details);
 }
 
 } // namespace
 
 std::shared_ptr<MediaGraph> MediaGraph::create()
 {
-    if (!initialiseGStreamer())
+    auto pipeline = GraphPipeline::create();
+    if (!pipeline)
         return nullptr;
-    std::shared_ptr<MediaGraph> graph(new MediaGraph);
-    if (!graph->m_pipeline->isValid())
-        return nullptr;
-    return graph;
+    return std::shared_ptr<MediaGraph>(new MediaGraph(std::move(pipeline)));
 }
 
-MediaGraph::MediaGraph()
-    : m_pipeline(makeGraphPipeline())
+MediaGraph::MediaGraph(std::shared_ptr<GraphPipeline> pipeline)
+    : m_pipeline(std::move(pipeline))
 {
 }
 
-MediaGraph::~MediaGraph() = default;
+MediaGraph::~MediaGraph()
+{
+    m_pipeline->release();
+}
 
 bool MediaGraph::RenderFile(const QString &fileName)
 {
@@ -47,25 +55,39 @@ bool MediaGraph::RenderFile(const QString &fileName)
     const std::optional<FileIdentity> identity = identifyPlayableFile(path);
     if (!identity)
         return false;
-    PreparedGraphs::Taken prepared = PreparedGraphs::take(path, *identity, kPrerollTimeout);
-    if (prepared.failed)
-        return false;
-    if (prepared.pipeline) {
-        m_pipeline = std::move(prepared.pipeline);
-        m_pipeline->setNotifyTarget(m_notifyTarget);
-        m_rendered = m_pipeline->finishPreroll(kPrerollTimeout);
+    // One wait for the hand-over of a prepared file and its preroll together.
+    const auto deadline = Clock::now() + kPrerollTimeout;
+    m_failed = m_noAudio = m_prerolled = m_atEnd = false;
+    if (auto prepared = PreparedGraphs::take(path, *identity, deadline)) {
+        m_watcher.reset();
+        m_pipeline->release();
+        m_pipeline = std::move(prepared);
+        m_pipeline->letOutputThrough();
+        m_begun = m_done = 0;
+        startsAfresh(m_pipeline->lastSerial());
     } else {
-        m_rendered = m_pipeline->preroll(path, kPrerollTimeout);
+        startsAfresh(m_pipeline->open(path, false));
     }
+    if (!m_watcher && QAbstractEventDispatcher::instance()) {
+        m_watcher = std::make_unique<BusWatcher>(m_pipeline->bus(), [this] { popAll(); });
+        m_watcher->setTarget(m_notifyTarget);
+    }
+    // Popped here as well: no event loop need run while this waits.
+    const bool settled = popUntil(deadline, [this] {
+        return m_failed || m_noAudio || (m_done >= m_posted && m_prerolled);
+    });
+    m_rendered = settled && !m_failed && !m_noAudio && m_pipeline->audioLinked();
+    if (!m_rendered)
+        startsAfresh(m_pipeline->changeState(GST_STATE_NULL));
     return m_rendered;
 }
 
 bool MediaGraph::Run()
 {
-    if (!m_rendered || m_pipeline->hasFailed())
+    popAll();
+    if (!m_rendered || m_failed)
         return false;
-    if (m_pipeline->setState(GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        return false;
+    startsAfresh(m_pipeline->changeState(GST_STATE_PLAYING));
     m_stopped = false;
     m_running = true;
     return true;
@@ -78,53 +100,45 @@ void MediaGraph::Stop()
     // Read while GStreamer still answers: these are the values kept from now on.
     CurrentPosition();
     StopTime();
-    m_pipeline->setState(GST_STATE_NULL);
+    startsAfresh(m_pipeline->changeState(GST_STATE_NULL));
     m_stopped = true;
     m_running = false;
 }
 
 std::optional<int> MediaGraph::GetState(int timeoutMs)
 {
-    if (m_pipeline->hasFailed())
+    // A change under way reports the state being entered, unless it fails.
+    popUntil(Clock::now() + std::chrono::milliseconds(timeoutMs),
+             [this] { return m_failed || m_done >= m_posted; });
+    if (m_failed)
         return std::nullopt;
-    if (!m_rendered)
+    if (!m_rendered || m_stopped)
         return Stopped;
-    if (m_pipeline->restsAtEnd())
-        return Running;
-    GstState current = GST_STATE_VOID_PENDING;
-    GstState pending = GST_STATE_VOID_PENDING;
-    const GstStateChangeReturn result = gst_element_get_state(
-        m_pipeline->element(), &current, &pending, GstClockTime(timeoutMs) * GST_MSECOND);
-    if (result == GST_STATE_CHANGE_FAILURE)
-        return std::nullopt;
-    // A change still under way reports the state being entered.
-    const GstState state = pending != GST_STATE_VOID_PENDING ? pending : current;
-    switch (state) {
-    case GST_STATE_PLAYING:
-        return Running;
-    case GST_STATE_PAUSED:
-        return Paused;
-    default:
-        return Stopped;
-    }
+    // A stream resting at its end still counts as running.
+    return m_running ? Running : Paused;
 }
 
 std::optional<double> MediaGraph::CurrentPosition()
 {
-    if (m_pipeline->atEnd())
+    popAll();
+    if (m_atEnd)
         return StopTime();
-    if (auto position = queryPosition())
-        m_lastPosition = position;
+    // Until a seek is done, its target is the position.
+    if (m_done >= m_seek) {
+        if (auto position = query(false))
+            m_lastPosition = position;
+    }
     return m_lastPosition;
 }
 
 std::optional<double> MediaGraph::StopTime()
 {
+    popAll();
     if (m_endTime)
         return m_endTime;
-    if (auto duration = queryDuration())
+    if (auto duration = query(true))
         m_lastStopTime = duration;
-    if (m_pipeline->atEnd()) {
+    if (m_atEnd) {
         // Ended: from now on position and stop time are one and the same value.
         m_endTime = m_lastStopTime ? m_lastStopTime : m_lastPosition;
         return m_endTime;
@@ -134,20 +148,14 @@ std::optional<double> MediaGraph::StopTime()
 
 bool MediaGraph::PutCurrentPosition(double seconds)
 {
-    if (!m_rendered || m_stopped || m_pipeline->hasFailed() || seconds < 0)
+    popAll();
+    if (!m_rendered || m_stopped || m_failed || seconds < 0)
         return false;
-    const bool wasAtEnd = m_pipeline->clearEnd();
-    const auto target = static_cast<gint64>(seconds * GST_SECOND);
-    if (!gst_element_seek_simple(m_pipeline->element(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
-                                 target)) {
-        if (wasAtEnd)
-            m_pipeline->markEnd();
-        return false;
-    }
+    m_endBeforeSeek = std::exchange(m_atEnd, false);
     m_endTime.reset();
     // A stream paused at its end plays on from the new position.
-    if (m_running)
-        m_pipeline->setState(GST_STATE_PLAYING);
+    m_seek = m_pipeline->seek(static_cast<gint64>(seconds * GST_SECOND), m_running);
+    startsAfresh(m_seek);
     // The pipeline answers no position query until it has prerolled again.
     m_lastPosition = seconds;
     return true;
@@ -161,21 +169,87 @@ void MediaGraph::PrepareAhead(const QString &fileName)
 void MediaGraph::SetNotifyWindow(QWidget *target)
 {
     m_notifyTarget = target;
-    m_pipeline->setNotifyTarget(target);
+    if (m_watcher)
+        m_watcher->setTarget(target);
 }
 
-std::optional<double> MediaGraph::queryPosition() const
+template <typename Pred>
+bool MediaGraph::popUntil(Clock::time_point deadline, Pred pred)
 {
-    if (!m_rendered || m_stopped)
-        return std::nullopt;
-    return queryTime(m_pipeline->element(), &gst_element_query_position);
+    popAll();
+    while (!pred()) {
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        GstMessagePtr message(gst_bus_timed_pop(m_pipeline->bus(), GstClockTime(left.count())));
+        if (message)
+            handle(message.get());
+    }
+    return true;
 }
 
-std::optional<double> MediaGraph::queryDuration() const
+void MediaGraph::popAll()
 {
-    if (!m_rendered || m_stopped)
+    while (GstMessagePtr message{gst_bus_pop(m_pipeline->bus())})
+        handle(message.get());
+}
+
+void MediaGraph::handle(GstMessage *message)
+{
+    if (m_watcher)
+        m_watcher->relay();
+    if (const auto notice = jobNotice(message)) {
+        (notice->done ? m_done : m_begun) = notice->serial;
+        if (notice->done && notice->result == GST_STATE_CHANGE_FAILURE)
+            m_failed = true;
+        if (notice->done && notice->result == kSeekFailed && notice->serial == m_seek)
+            m_atEnd = m_endBeforeSeek;
+        return;
+    }
+    // Posted before the last stop, run, seek or open began: about what is gone.
+    if (m_begun < m_barrier)
+        return;
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ASYNC_DONE:
+        if (GST_MESSAGE_SRC(message) == GST_OBJECT_CAST(m_pipeline->element()))
+            m_prerolled = true;
+        break;
+    case GST_MESSAGE_ERROR:
+        logError(message);
+        // A stream that broke off has ended: whoever waits for its end moves on.
+        m_failed = m_atEnd = true;
+        break;
+    case GST_MESSAGE_EOS:
+        if (m_stopped)
+            break;
+        m_atEnd = true;
+        if (m_running)
+            queueRestAtEnd();
+        break;
+    default:
+        m_noAudio = m_noAudio || isNoAudioNotice(message);
+        break;
+    }
+}
+
+// A pipeline that has played to its end stays PLAYING, and its audio output
+// goes on feeding silence to the sound server, waking the process many times
+// a second for as long as the graph is kept. It rests PAUSED instead, by a job
+// queued behind every change asked for so far and before any asked for later;
+// it still counts as running.
+void MediaGraph::queueRestAtEnd()
+{
+    m_posted = m_pipeline->changeState(GST_STATE_PAUSED);
+}
+
+std::optional<double> MediaGraph::query(bool duration) const
+{
+    const auto query = duration ? &gst_element_query_duration : &gst_element_query_position;
+    gint64 nanoseconds = 0;
+    if (!m_rendered || m_stopped
+        || !query(m_pipeline->element(), GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0)
         return std::nullopt;
-    return queryTime(m_pipeline->element(), &gst_element_query_duration);
+    return static_cast<double>(nanoseconds) / GST_SECOND;
 }
 
 } // namespace Zimbrel::Media

@@ -4,21 +4,26 @@
 #include <QString>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
+typedef struct _GstMessage GstMessage;
+
 namespace Zimbrel::Media {
 
+class BusWatcher;
 class GraphPipeline;
-
 
 // One playback of one local audio file: the object behind a sound, a music or
 // a playlist item. Holders share it through std::shared_ptr; when the last
 // holder lets go, playback stops and the graph falls silent.
 //
-// Every member is called from the UI thread. Decoding and output run on
-// GStreamer's own threads; what they report reaches the UI thread only as
-// posted events (see SetNotifyWindow).
+// Every member is called from the UI thread, and only RenderFile and GetState
+// wait, each within its time-out. Changes of state run on the pipeline's own
+// worker, decoding and output on GStreamer's threads; what they report reaches
+// this thread through the pipeline's bus, read here, so every flag below is
+// this thread's alone.
 class MediaGraph
 {
 public:
@@ -28,9 +33,9 @@ public:
     // A new, empty graph; nullptr when GStreamer cannot be initialised.
     static std::shared_ptr<MediaGraph> create();
 
-    // Starts preparing a file on a thread of its own and returns at once: a
-    // graph that renders the same, unchanged file later only has to run it.
-    // Callable from any thread, also before the application object exists.
+    // Starts preparing a file and returns at once: a graph that renders the
+    // same, unchanged file later only has to run it. Callable from any
+    // thread, also before the application object exists.
     static void PrepareAhead(const QString &fileName);
 
     ~MediaGraph();
@@ -60,27 +65,40 @@ public:
     bool PutCurrentPosition(double seconds);
 
     // Every message of the graph posts a QEvent::MouseMove to target through
-    // Qt's event queue; nullptr ends the notifications. Events still queued
-    // when the graph is released are dropped.
+    // Qt's event queue; nullptr ends the notifications, also those queued.
+    // Events still queued when the graph is released are dropped.
     void SetNotifyWindow(QWidget *target);
 
 private:
-    MediaGraph();
+    explicit MediaGraph(std::shared_ptr<GraphPipeline> pipeline);
 
-    std::optional<double> queryPosition() const;
-    std::optional<double> queryDuration() const;
+    // Pops the bus until pred() holds or deadline passes; whether it holds.
+    template <typename Pred>
+    bool popUntil(std::chrono::steady_clock::time_point deadline, Pred pred);
+    void popAll();
+    void handle(GstMessage *message);
+    // From the pipeline's last job on, messages count (see handle).
+    void startsAfresh(unsigned serial) { m_barrier = m_posted = serial; }
+    void queueRestAtEnd();
+    // Nothing once stopped.
+    std::optional<double> query(bool duration) const;
 
-    // Freed through GraphPipeline::release.
-    std::unique_ptr<GraphPipeline, void (*)(GraphPipeline *)> m_pipeline;
+    std::shared_ptr<GraphPipeline> m_pipeline;
     QPointer<QWidget> m_notifyTarget;
-    bool m_rendered = false;
-    bool m_stopped = false;
-    bool m_running = false;
+    bool m_rendered = false, m_stopped = false, m_running = false;
+    // What the bus told, for the current file.
+    bool m_failed = false, m_noAudio = false, m_prerolled = false, m_atEnd = false;
+    bool m_endBeforeSeek = false;
+    // Serials of the pipeline's jobs: the last posted, the last begun and
+    // done on the bus, the one before whose start messages are stale, and the
+    // seek whose target stands for the position until it is done.
+    unsigned m_posted = 0, m_begun = 0, m_done = 0, m_barrier = 0, m_seek = 0;
     // Last values read; GStreamer answers no queries once stopped.
-    std::optional<double> m_lastPosition;
-    std::optional<double> m_lastStopTime;
+    std::optional<double> m_lastPosition, m_lastStopTime;
     // Position and stop time of a stream that has played to its end.
     std::optional<double> m_endTime;
+    // Last: it calls back into the graph, so it goes first.
+    std::unique_ptr<BusWatcher> m_watcher;
 };
 
 using MediaGraphPtr = std::shared_ptr<MediaGraph>;

@@ -1,14 +1,9 @@
 #include "PreparedGraphs.h"
 
-#include "GStreamerInit.h"
-#include "GraphPipeline.h"
-
-#include <algorithm>
 #include <condition_variable>
-#include <list>
+#include <deque>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 namespace Zimbrel::Media::PreparedGraphs {
 
@@ -18,116 +13,107 @@ constexpr std::size_t kMostKept = 2;
 
 struct Preparation {
     QByteArray path;
-    bool done = false;
+    // Set once the job has made its pipeline, or found the file unusable.
+    bool handedOver = false;
+    bool evicted = false;
     std::optional<FileIdentity> identity;
-    GraphPipelinePtr pipeline{nullptr, &GraphPipeline::release};
+    std::shared_ptr<GraphPipeline> pipeline;
 };
 
 class Store
 {
 public:
-    ~Store()
-    {
-        // Preparations still under way finish (their preroll is bounded)
-        // before the pipelines they made are released with the store.
-        for (auto &worker : m_workers)
-            worker.thread.join();
-    }
-
     void prepare(const QByteArray &path)
     {
         std::lock_guard lock(m_mutex);
-        joinFinishedWorkers();
-        const bool pending = std::any_of(m_kept.begin(), m_kept.end(),
-                                         [&](const auto &kept) { return kept->path == path; });
-        if (pending)
-            return;
-        if (m_kept.size() >= kMostKept)
-            m_kept.pop_front();
+        for (const auto &kept : m_kept) {
+            if (kept->path == path)
+                return;
+        }
         auto preparation = std::make_shared<Preparation>();
         preparation->path = path;
-        m_kept.push_back(preparation);
-        m_workers.push_back({std::thread(&Store::work, this, preparation), preparation});
+        auto worker = std::make_shared<SerialWorker>();
+        if (!worker->post([this, preparation, worker] { work(preparation, worker); }))
+            return;
+        if (m_kept.size() >= kMostKept) {
+            evict(*m_kept.front());
+            m_kept.pop_front();
+        }
+        m_kept.push_back(std::move(preparation));
     }
 
-    Taken take(const QByteArray &path, const FileIdentity &identity,
-               std::chrono::milliseconds wait)
+    std::shared_ptr<GraphPipeline> take(const QByteArray &path, const FileIdentity &identity,
+                                        std::chrono::steady_clock::time_point deadline)
     {
         std::unique_lock lock(m_mutex);
-        const auto found = std::find_if(m_kept.rbegin(), m_kept.rend(),
-                                        [&](const auto &kept) { return kept->path == path; });
+        auto found = m_kept.rbegin();
+        while (found != m_kept.rend() && (*found)->path != path)
+            ++found;
         if (found == m_kept.rend())
-            return {};
+            return nullptr;
         const std::shared_ptr<Preparation> preparation = *found;
         m_kept.erase(std::next(found).base());
-        m_ready.wait_for(lock, wait, [&] { return preparation->done; });
-        if (!preparation->done || preparation->identity != identity)
-            return {};
-        Taken taken;
-        taken.pipeline = std::move(preparation->pipeline);
-        taken.failed = !taken.pipeline;
-        return taken;
+        m_handedOver.wait_until(lock, deadline, [&] { return preparation->handedOver; });
+        if (preparation->identity != identity) {
+            evict(*preparation);
+            return nullptr;
+        }
+        return std::move(preparation->pipeline);
     }
 
 private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<Preparation> preparation;
-    };
-
-    void work(const std::shared_ptr<Preparation> &preparation)
+    // On the preparation's worker, which its pipeline then keeps.
+    void work(const std::shared_ptr<Preparation> &preparation,
+              const std::shared_ptr<SerialWorker> &worker)
     {
-        std::optional<FileIdentity> identity;
-        GraphPipelinePtr pipeline{nullptr, &GraphPipeline::release};
-        if (initialiseGStreamer())
-            identity = identifyPlayableFile(preparation->path);
-        if (identity) {
-            pipeline = makeGraphPipeline();
-            if (!pipeline->isValid() || !pipeline->prepareHeld(preparation->path, kPrerollTimeout))
-                pipeline.reset();
-        }
+        const std::optional<FileIdentity> identity = identifyPlayableFile(preparation->path);
+        std::shared_ptr<GraphPipeline> pipeline;
+        if (identity && (pipeline = GraphPipeline::create(worker)))
+            pipeline->open(preparation->path, true);
         std::lock_guard lock(m_mutex);
         preparation->identity = identity;
         preparation->pipeline = std::move(pipeline);
-        preparation->done = true;
-        m_ready.notify_all();
+        preparation->handedOver = true;
+        if (preparation->evicted)
+            evict(*preparation);
+        m_handedOver.notify_all();
     }
 
-    // Called with m_mutex held. A finished worker has at most its return left.
-    void joinFinishedWorkers()
+    // Called with m_mutex held.
+    static void evict(Preparation &preparation)
     {
-        for (auto worker = m_workers.begin(); worker != m_workers.end();) {
-            if (worker->preparation->done) {
-                worker->thread.join();
-                worker = m_workers.erase(worker);
-            } else {
-                ++worker;
-            }
-        }
+        preparation.evicted = true;
+        if (auto pipeline = std::move(preparation.pipeline))
+            pipeline->release();
     }
 
     std::mutex m_mutex;
-    std::condition_variable m_ready;
-    std::list<std::shared_ptr<Preparation>> m_kept;
-    std::list<Worker> m_workers;
+    std::condition_variable m_handedOver;
+    std::deque<std::shared_ptr<Preparation>> m_kept;
 };
 
+// Never destroyed: at exit nothing waits for a preparation, nor for the sound
+// server its release would wait for.
 Store &store()
 {
-    static Store instance;
-    return instance;
+    static Store *const instance = new Store;
+    return *instance;
 }
 
 } // namespace
 
-void prepare(const QByteArray &path)
+void prepare(const QByteArray &path) noexcept
 {
-    store().prepare(path);
+    try {
+        store().prepare(path);
+    } catch (...) {
+    }
 }
 
-Taken take(const QByteArray &path, const FileIdentity &identity, std::chrono::milliseconds wait)
+std::shared_ptr<GraphPipeline> take(const QByteArray &path, const FileIdentity &identity,
+                                    std::chrono::steady_clock::time_point deadline)
 {
-    return store().take(path, identity, wait);
+    return store().take(path, identity, deadline);
 }
 
 } // namespace Zimbrel::Media::PreparedGraphs

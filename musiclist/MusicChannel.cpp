@@ -44,6 +44,8 @@ void MusicList::StopMusic()
 
 bool MusicList::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ListPict && event->type() == QEvent::MouseMove)
+        ListPict_MouseMove();
     if (watched == MusicPict && event->type() == QEvent::MouseMove) {
         const auto *move = static_cast<QMouseEvent *>(event);
         MusicPict_MouseMove(move->buttons(), move->modifiers(), move->position().x(),

@@ -27,6 +27,13 @@ MusicList::MusicList(QWidget *parent)
     MusicPict->installEventFilter(this);
     setGeometryInTwips(MusicPict, 0, 0, 1500, 375);
 
+    ListPict = new QWidget(this);
+    ListPict->setObjectName(QStringLiteral("ListPict"));
+    ListPict->hide();
+    // Qt drops button-less mouse moves to a widget that does not track them.
+    ListPict->setMouseTracking(true);
+    ListPict->installEventFilter(this);
+
     MusTim = new QTimer(this);
     MusTim->setObjectName(QStringLiteral("MusTim"));
     // The playlist's gap between items is bounded by this period: keep it exact.

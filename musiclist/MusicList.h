@@ -173,6 +173,8 @@ private:
     void MusicPict_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers Shift, qreal X,
                              qreal Y);
     void CheckLoop();
+    // Playlist: the current item's graph has news, perhaps its end.
+    void ListPict_MouseMove();
 
     using GraphPtr = std::shared_ptr<Media::MediaGraph>;
 
@@ -192,6 +194,8 @@ private:
     static QString NumStr(qint32 value);
 
     QWidget *MusicPict = nullptr;
+    // Hidden; receives the current playlist item's notifications.
+    QWidget *ListPict = nullptr;
     QTimer *MusTim = nullptr;
     QLabel *Label1 = nullptr;
 

@@ -76,18 +76,21 @@ void MusicList::PlayCurrent()
         // The previous graph goes without a Stop: if it still plays, ListPos
         // keeps it sounding until this item has started.
         ListGraph = Media::MediaGraph::create();
-        if (ListGraph && isSlot(ListCur) && ListGraph->RenderFile(ListFiles[ListCur])
-            && ListGraph->Run()) {
-            ListPos = ListGraph;
-            return;
+        if (ListGraph && isSlot(ListCur) && ListGraph->RenderFile(ListFiles[ListCur])) {
+            ListGraph->SetNotifyWindow(ListPict);
+            if (ListGraph->Run()) {
+                ListPos = ListGraph;
+                return;
+            }
         }
     } catch (...) {
     }
     StopCurrent();
 }
 
-// The gap between two items is the poll's wait plus the time the next item
-// takes to start: opened ahead, it only has to run.
+// The gap between two items is the time the next item takes to start: opened
+// ahead, it only has to run. Its start waits for the poll only when the end's
+// notification is late.
 void MusicList::PrepareNext()
 {
     if (isSlot(ListCur + 1) && ListCur + 1 < ListEnd)
@@ -96,7 +99,19 @@ void MusicList::PrepareNext()
 
 void MusicList::StopCurrent()
 {
+    // ListPos may keep the graph: its news no longer concerns the list.
+    if (ListGraph)
+        ListGraph->SetNotifyWindow(nullptr);
     stopAndRelease(ListGraph);
+}
+
+void MusicList::ListPict_MouseMove()
+{
+    // The tick the timer would run next, run now: it changes nothing until
+    // the current item has ended. Without a current item or a running timer
+    // the news is stale.
+    if (ListGraph && MusTim->isActive())
+        MusTim_Timer();
 }
 
 bool MusicList::currentItemEnded() const

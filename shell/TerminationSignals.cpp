@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,9 +14,12 @@ int signalPipe[2] = {-1, -1};
 
 extern "C" void forwardSignal(int signalNumber)
 {
-    // Only async-signal-safe work here: the UI thread reads the byte.
+    // Only async-signal-safe work here: the UI thread reads the byte. The
+    // interrupted code may be about to read errno.
+    const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -36,7 +40,8 @@ void handleTerminationSignals(std::function<void(int)> onSignal)
     struct sigaction action {};
     action.sa_handler = forwardSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // Once only: a second signal ends a process that is stuck ending.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
     for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signalNumber, &action, nullptr);
 }
