@@ -1,5 +1,7 @@
 #include "GraphPipeline.h"
 
+#include "PlayedOut.h"
+
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -85,7 +87,7 @@ GraphPipeline::~GraphPipeline()
     gst_bus_set_flushing(m_bus.get(), TRUE);
 }
 
-unsigned GraphPipeline::post(std::function<int()> change)
+unsigned GraphPipeline::post(std::function<int(unsigned serial)> change)
 {
     const unsigned serial = ++m_serial;
     try {
@@ -96,7 +98,7 @@ unsigned GraphPipeline::post(std::function<int()> change)
                                                    G_TYPE_INT, result, nullptr));
             };
             notice(false, 0);
-            notice(true, change());
+            notice(true, change(serial));
         });
     } catch (...) {
         // No memory for the job: it never runs, as when the worker refuses it.
@@ -112,7 +114,7 @@ void GraphPipeline::postNotice(GstStructure *notice)
 
 unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
 {
-    return post([this, location, holdOutput] {
+    return post([this, location, holdOutput](unsigned) {
         m_audioLinked = false;
         {
             std::lock_guard lock(m_holdMutex);
@@ -125,17 +127,29 @@ unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
 
 unsigned GraphPipeline::changeState(GstState state)
 {
-    return post([this, state] { return int(gst_element_set_state(m_pipeline.get(), state)); });
+    return post([this, state](unsigned) { return int(gst_element_set_state(m_pipeline.get(), state)); });
 }
 
 unsigned GraphPipeline::seek(gint64 position, bool play)
 {
-    return post([this, position, play] {
+    return post([this, position, play](unsigned) {
         if (!gst_element_seek_simple(m_pipeline.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
                                      position))
             return kSeekFailed;
         return play ? int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING))
                     : int(GST_STATE_CHANGE_SUCCESS);
+    });
+}
+
+unsigned GraphPipeline::restOncePlayedOut()
+{
+    return post([this](unsigned serial) {
+        // The worker is serial: a later Stop, Run or seek waits behind this
+        // job, so the wait ends as soon as one is posted.
+        const auto latest = [this, serial] { return m_serial == serial; };
+        if (!PlayedOut::wait(m_pipeline.get(), latest))
+            return kRestCancelled;
+        return int(gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED));
     });
 }
 

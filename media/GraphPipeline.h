@@ -53,6 +53,11 @@ public:
     unsigned changeState(GstState state);
     // Seeks, then plays on when play is set.
     unsigned seek(gint64 position, bool play);
+    // For a stream played to its end: waits until the sound server has
+    // played its audio out (see PlayedOut), then changes to PAUSED. Any job
+    // posted later cancels it within a few milliseconds; its result is then
+    // kRestCancelled.
+    unsigned restOncePlayedOut();
     // The final change to NULL; the caller lets go of the pipeline after it.
     void release();
     unsigned lastSerial() const { return m_serial; }
@@ -63,7 +68,7 @@ public:
 
 private:
     GraphPipeline() = default;
-    unsigned post(std::function<int()> change);
+    unsigned post(std::function<int(unsigned serial)> change);
     void postNotice(GstStructure *notice);
 
     static void onElementAdded(GstBin *pipeline, GstBin *bin, GstElement *element, gpointer);
@@ -89,13 +94,14 @@ private:
 };
 
 // A job's notice on the bus: begun before it acts, then done with its result
-// (a GstStateChangeReturn, or kSeekFailed).
+// (a GstStateChangeReturn, kSeekFailed or kRestCancelled).
 struct JobNotice {
     unsigned serial = 0;
     bool done = false;
     int result = 0;
 };
 inline constexpr int kSeekFailed = -1;
+inline constexpr int kRestCancelled = -2;
 std::optional<JobNotice> jobNotice(GstMessage *message);
 bool isNoAudioNotice(GstMessage *message);
 

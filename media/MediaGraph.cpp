@@ -58,6 +58,7 @@ bool MediaGraph::RenderFile(const QString &fileName)
     // One wait for the hand-over of a prepared file and its preroll together.
     const auto deadline = Clock::now() + kPrerollTimeout;
     m_failed = m_noAudio = m_prerolled = m_atEnd = false;
+    m_rest = 0;
     if (auto prepared = PreparedGraphs::take(path, *identity, deadline)) {
         m_watcher.reset();
         m_pipeline->release();
@@ -87,6 +88,10 @@ bool MediaGraph::Run()
     popAll();
     if (!m_rendered || m_failed)
         return false;
+    // Playing out its end, the stream runs already; a change now would only
+    // cancel its rest, and the end would never count.
+    if (m_rest)
+        return true;
     startsAfresh(m_pipeline->changeState(GST_STATE_PLAYING));
     m_stopped = false;
     m_running = true;
@@ -101,6 +106,7 @@ void MediaGraph::Stop()
     CurrentPosition();
     StopTime();
     startsAfresh(m_pipeline->changeState(GST_STATE_NULL));
+    m_rest = 0;
     m_stopped = true;
     m_running = false;
 }
@@ -123,6 +129,10 @@ std::optional<double> MediaGraph::CurrentPosition()
     popAll();
     if (m_atEnd)
         return StopTime();
+    // Past the end of the stream the server still plays its last audio:
+    // the end is not reached until it has.
+    if (m_rest)
+        return m_lastPosition;
     // Until a seek is done, its target is the position.
     if (m_done >= m_seek) {
         if (auto position = query(false))
@@ -151,7 +161,7 @@ bool MediaGraph::PutCurrentPosition(double seconds)
     popAll();
     if (!m_rendered || m_stopped || m_failed || seconds < 0)
         return false;
-    m_endBeforeSeek = std::exchange(m_atEnd, false);
+    m_endBeforeSeek = std::exchange(m_atEnd, false) || std::exchange(m_rest, 0u) != 0;
     m_endTime.reset();
     // A stream paused at its end plays on from the new position.
     m_seek = m_pipeline->seek(static_cast<gint64>(seconds * GST_SECOND), m_running);
@@ -204,6 +214,12 @@ void MediaGraph::handle(GstMessage *message)
             m_failed = true;
         if (notice->done && notice->result == kSeekFailed && notice->serial == m_seek)
             m_atEnd = m_endBeforeSeek;
+        // The end counts once its audio has been played out: a playlist that
+        // moves on, or a loop that rewinds, at once loses nothing of it.
+        if (notice->done && notice->serial == m_rest) {
+            m_rest = 0;
+            m_atEnd = notice->result != kRestCancelled;
+        }
         return;
     }
     // Posted before the last stop, run, seek or open began: about what is gone.
@@ -222,9 +238,10 @@ void MediaGraph::handle(GstMessage *message)
     case GST_MESSAGE_EOS:
         if (m_stopped)
             break;
-        m_atEnd = true;
         if (m_running)
             queueRestAtEnd();
+        else
+            m_atEnd = true;
         break;
     default:
         m_noAudio = m_noAudio || isNoAudioNotice(message);
@@ -235,11 +252,13 @@ void MediaGraph::handle(GstMessage *message)
 // A pipeline that has played to its end stays PLAYING, and its audio output
 // goes on feeding silence to the sound server, waking the process many times
 // a second for as long as the graph is kept. It rests PAUSED instead, by a job
-// queued behind every change asked for so far and before any asked for later;
-// it still counts as running.
+// queued behind every change asked for so far and before any asked for later,
+// once the server has played the audio out: pausing corks the output stream,
+// which throws away what the server still holds. It still counts as running,
+// and GetState does not wait for it.
 void MediaGraph::queueRestAtEnd()
 {
-    m_posted = m_pipeline->changeState(GST_STATE_PAUSED);
+    m_rest = m_pipeline->restOncePlayedOut();
 }
 
 std::optional<double> MediaGraph::query(bool duration) const

@@ -57,7 +57,9 @@ public:
     // change under way; nothing when the graph is broken.
     std::optional<int> GetState(int timeoutMs);
 
-    // Seconds. Once the stream has played to its end, both read the same value.
+    // Seconds. Once the stream has played to its end, and the sound server
+    // has played its audio out, both read the same value; until then the
+    // position keeps its last value.
     std::optional<double> CurrentPosition();
     std::optional<double> StopTime();
 
@@ -93,6 +95,8 @@ private:
     // done on the bus, the one before whose start messages are stale, and the
     // seek whose target stands for the position until it is done.
     unsigned m_posted = 0, m_begun = 0, m_done = 0, m_barrier = 0, m_seek = 0;
+    // The rest at the end whose done notice makes the end count; 0 for none.
+    unsigned m_rest = 0;
     // Last values read; GStreamer answers no queries once stopped.
     std::optional<double> m_lastPosition, m_lastStopTime;
     // Position and stop time of a stream that has played to its end.
