@@ -1,6 +1,8 @@
 // Measures the silence between consecutive playlist items as heard on the
-// null sink, beside the silence between two paplay runs one after another.
-// Run it through bench/run.
+// null sink, beside the silence between two paplay runs one after another,
+// and how much of a one-shot sound's end is lost. Names the sound server it
+// plays on (PULSE_SERVER, as tests/with-services sets it). Run it through
+// bench/run.
 
 #include "MusicList.h"
 
@@ -76,6 +78,29 @@ Figures playPlaylist(const QStringList &clips, int periodMs)
     return gapsIn(recorder.stop());
 }
 
+// Milliseconds of each 200 ms one-shot sound not heard: its lost tail.
+QVector<double> oneShotTailsMs(const QString &clip, int sounds)
+{
+    NullSinkRecorder recorder;
+    if (!recorder.start())
+        qFatal("%s", qPrintable(recorder.error()));
+    {
+        Zimbrel::MusicList list;
+        list.Init(20);
+        for (int i = 0; i < sounds; ++i) {
+            list.PlaySound(clip);
+            QElapsedTimer waited;
+            waited.start();
+            while (waited.elapsed() < 600)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+    }
+    QVector<double> tails;
+    for (const Segment &sound : findSounds(recorder.stop(), 0.02, kBridgeSeconds))
+        tails.append(200.0 - 1000.0 * sound.length);
+    return tails;
+}
+
 Figures playPaplay(const QStringList &clips)
 {
     NullSinkRecorder recorder;
@@ -124,16 +149,27 @@ int main(int argc, char *argv[])
     }
 
     QTextStream out(stderr);
+    const bool pipeWire = qgetenv("PULSE_SERVER") == qgetenv("ZIMBREL_TEST_PIPEWIRE_SERVER")
+                          && !qEnvironmentVariableIsEmpty("ZIMBREL_TEST_PIPEWIRE_SERVER");
+    const QString server = pipeWire ? QStringLiteral("PipeWire") : QStringLiteral("PulseAudio");
     Figures playlist;
     for (int run = 0; run < runs; ++run) {
         const Figures figures = playPlaylist(clips, periodMs);
         playlist.gapsMs += figures.gapsMs;
         playlist.sounds += figures.sounds;
     }
-    report(out, QStringLiteral("zimbrel %1 ms").arg(periodMs),
-           QStringLiteral("playlist, period %1 ms").arg(periodMs),
+    report(out, QStringLiteral("zimbrel %1 ms, %2").arg(periodMs).arg(server),
+           QStringLiteral("playlist, period %1 ms, %2").arg(periodMs).arg(server),
            playlist, clipCount * runs);
-    report(out, QStringLiteral("paplay"), QStringLiteral("paplay one after another"),
-           playPaplay(clips), clipCount);
+    report(out, QStringLiteral("paplay, %1").arg(server),
+           QStringLiteral("paplay one after another, %1").arg(server), playPaplay(clips), clipCount);
+    const QVector<double> tails =
+        oneShotTailsMs(writeToneWave(folder.filePath(QStringLiteral("shot.wav")), 0.2, 880), runs * 3);
+    QStringList lost;
+    for (double tail : tails) {
+        ZimbrelBench::emitSample(QStringLiteral("oneshot-tail-loss"), server, tail);
+        lost.append(QString::number(tail, 'f', 1));
+    }
+    out << "one-shot 200 ms sound, " << server << ", ms lost at the end: " << lost.join(u' ') << "\n";
     return 0;
 }
