@@ -2,7 +2,6 @@
 #include "MusicList.h"
 
 #include "NullSinkRecorder.h"
-#include "ProcessUsage.h"
 #include "SoundSegments.h"
 #include "WaveFile.h"
 
@@ -18,6 +17,11 @@ using Zimbrel::MusicList;
 using Zimbrel::Media::MediaGraph;
 
 namespace {
+
+qsizetype threadCount()
+{
+    return QDir(u"/proc/self/task"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+}
 
 #ifdef __SANITIZE_ADDRESS__
 constexpr int kExitSlowdown = 3; // a sanitized zmb checks for leaks on its way out
