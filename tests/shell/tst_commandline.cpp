@@ -3,7 +3,6 @@
 
 #include "NullSinkRecorder.h"
 #include "SoundSegments.h"
-#include "WaveFile.h"
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>
@@ -42,20 +41,22 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("sound");
 
-        QTest::newRow("sound and text") << QStringList{"1/Download finished"} << "Download finished" << "1";
-        QTest::newRow("split by the shell, joined by one space") << QStringList{"1/Download", "finished"}
-                                                                 << "Download finished" << "1";
-        QTest::newRow("third piece ignored") << QStringList{"1/a/b"} << "a" << "1";
-        QTest::newRow("empty text") << QStringList{"1/"} << "" << "1";
-        QTest::newRow("empty sound name") << QStringList{"/text"} << "text" << "";
-        QTest::newRow("no slash") << QStringList{"nonsense"} << "Error command Line!" << "error";
-        QTest::newRow("no argument") << QStringList{} << "Error command Line!" << "error";
-        QTest::newRow("empty argument") << QStringList{""} << "Error command Line!" << "error";
-        QTest::newRow("quotes kept") << QStringList{"\"2/quoted text\""} << "quoted text\"" << "\"2";
-        QTest::newRow("blanks kept") << QStringList{"1/  spaced  "} << "  spaced  " << "1";
-        QTest::newRow("markup shown literally") << QStringList{"1/<b>bold<i> &amp;"} << "<b>bold<i> &amp;" << "1";
-        QTest::newRow("dot-dot stays in the sounds folder") << QStringList{"../x"} << "x" << "..";
-        QTest::newRow("missing sound: text only") << QStringList{"nosuch/quiet"} << "quiet" << "nosuch";
+        const auto row = [](const char *name, const QStringList &arguments, const char *text, const char *sound) {
+            QTest::newRow(name) << arguments << text << sound;
+        };
+        row("sound and text", {"1/Download finished"}, "Download finished", "1");
+        row("split by the shell, joined by one space", {"1/Download", "finished"}, "Download finished", "1");
+        row("third piece ignored", {"1/a/b"}, "a", "1");
+        row("empty text", {"1/"}, "", "1");
+        row("empty sound name", {"/text"}, "text", "");
+        row("no slash", {"nonsense"}, "Error command Line!", "error");
+        row("no argument", {}, "Error command Line!", "error");
+        row("empty argument", {""}, "Error command Line!", "error");
+        row("quotes kept", {"\"2/quoted text\""}, "quoted text\"", "\"2");
+        row("blanks kept", {"1/  spaced  "}, "  spaced  ", "1");
+        row("markup shown literally", {"1/<b>bold<i> &amp;"}, "<b>bold<i> &amp;", "1");
+        row("dot-dot stays in the sounds folder", {"../x"}, "x", "..");
+        row("missing sound: text only", {"nosuch/quiet"}, "quiet", "nosuch");
     }
 
     void showsTextAndPlaysSound()
@@ -70,7 +71,7 @@ private slots:
         QCOMPARE(SubMain::AppDir, QCoreApplication::applicationDirPath() + "/");
         ZMBMain *window = ZMBMain::instance();
         QVERIFY(window->isVisible());
-        QCOMPARE(window->windowTitle(), QString("Zimbrel"));
+        QCOMPARE(window->windowTitle(), "Zimbrel");
         QCOMPARE(window->findChild<QPlainTextEdit *>("ZMBEdit")->toPlainText(), text);
         QTest::qWait(450);
 
@@ -96,7 +97,7 @@ private slots:
             elapsed.start();
             SubMain::Main({"nonsense"});
             QCoreApplication::processEvents();
-            QCOMPARE(edit->toPlainText(), QString("Error command Line!"));
+            QCOMPARE(edit->toPlainText(), "Error command Line!");
             QVERIFY2(elapsed.elapsed() < 5000, qPrintable(QString::number(elapsed.elapsed())));
         }
     }
