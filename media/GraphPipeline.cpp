@@ -114,12 +114,14 @@ void GraphPipeline::postNotice(GstStructure *notice)
 
 unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
 {
-    return post([this, location, holdOutput](unsigned) {
+    {
+        // Set now, not in the job: the owner may lift the hold before the
+        // job has run, and the lift must not be undone by it.
+        std::lock_guard lock(m_holdMutex);
+        m_holding = holdOutput;
+    }
+    return post([this, location](unsigned) {
         m_audioLinked = false;
-        {
-            std::lock_guard lock(m_holdMutex);
-            m_holding = holdOutput;
-        }
         g_object_set(m_source, "location", location.constData(), nullptr);
         return int(gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED));
     });

@@ -85,7 +85,7 @@ private:
 
     std::atomic<unsigned> m_serial{0};
     std::atomic<bool> m_audioLinked{false};
-    // The hold before the sink: set by open's job, read on the streaming
+    // The hold before the sink: set by open, read on the streaming
     // thread that exposes the pad, lifted from the owner's thread.
     std::mutex m_holdMutex;
     bool m_holding = false;
