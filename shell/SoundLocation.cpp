@@ -21,14 +21,15 @@ QStringList folders(const QString &appFolder)
 
 QString soundFile(const QString &appFolder, const QString &name)
 {
+    // The same folders --help lists, in the same order. The name never holds
+    // a "/", so it cannot reach outside them.
+    const QStringList searched = folders(appFolder);
     const QString fileName = name + QStringLiteral(".wav");
-    const QString own = appFolder + QStringLiteral("sounds/") + fileName;
-    // The name never holds a "/", so it cannot reach outside these folders.
-    if (QFileInfo::exists(own))
-        return own;
-    const QString users = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                                 kDataSubfolder + fileName);
-    return users.isEmpty() ? own : users;
+    for (const QString &folder : searched) {
+        if (QFileInfo::exists(folder + fileName))
+            return folder + fileName;
+    }
+    return searched.first() + fileName;
 }
 
 } // namespace SoundLocation
