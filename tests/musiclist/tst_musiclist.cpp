@@ -2,13 +2,12 @@
 #include "MusicListProbe.h"
 #include "NullSinkRecorder.h"
 #include "SoundSegments.h"
+#include "StoppedServer.h"
 
 #include <QMouseEvent>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,12 +19,12 @@ using Media::MediaGraph;
 
 namespace {
 
-// Each pass of the music file: this much tone, then 50 ms of silence, so
-// passes can be counted.
-constexpr double kPassTone = 0.2;
-constexpr double kPass = kPassTone + 0.05;
+// Each pass of the music file: this much tone, then 50 ms of silence.
+constexpr double kPassTone = 0.2, kPass = 0.25;
 // Sound reaches the recording a little after the call that starts or stops it.
 constexpr double kLatency = 0.15;
+// A sound heard whole is as long as its file to within this.
+constexpr double kWhole = 0.005;
 
 struct Completion {
     const char *member;
@@ -46,8 +45,7 @@ QString pactl(const QString &list)
 
 const QString kOwnProcess = u"process.id = \"%1\""_s.arg(QCoreApplication::applicationPid());
 
-// Whether this process's playback streams on the sound server are all corked
-// (paused); nothing when it has none.
+// Whether this process's playback streams are all corked; nothing when it has none.
 std::optional<bool> ownStreamsCorked()
 {
     std::optional<bool> corked;
@@ -65,21 +63,24 @@ void sendMove(MusicList &list, const char *picture)
     QCoreApplication::sendEvent(list.findChild<QWidget *>(picture), &move);
 }
 
-qsizetype threadCount() { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
+// A prepared graph keeps its connection to the sound server it was made on,
+// and later graphs share that connection: two preparations of nothing evict
+// any that an earlier test left.
+void evictPreparations()
+{
+    MediaGraph::PrepareAhead("/nowhere/1");
+    MediaGraph::PrepareAhead("/nowhere/2");
+}
 
-// The test services' sound server, stopped (SIGSTOP) while this lives.
-struct StoppedServer {
-    const pid_t pid = qEnvironmentVariableIntValue("ZIMBREL_TEST_PULSE_PID");
-    StoppedServer() { ::kill(pid, SIGSTOP); }
-    ~StoppedServer() { ::kill(pid, SIGCONT); }
-};
+qsizetype threadCount() { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); }
 
 } // namespace
 
 Q_DECLARE_METATYPE(Completion)
 
 // The widget and the media graph under it: tables of names, states, numbers
-// and hostile files, and the channels heard through the null sink.
+// and hostile files; the channels heard through the null sink of PulseAudio
+// and of PipeWire; and the graph's threads when the sound server stalls.
 class TestMusicList : public QObject
 {
     Q_OBJECT
@@ -94,23 +95,48 @@ class TestMusicList : public QObject
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
     }
 
+    static void addServerRows()
+    {
+        QTest::addColumn<QByteArray>("server");
+        for (const char *server : {"PULSEAUDIO", "PIPEWIRE"})
+            QTest::newRow(server) << QByteArray(server);
+    }
+
+    // Records the row's sound server, which the graphs made from now on play
+    // to. The first stream beside the recorder changes PipeWire's cycle, and
+    // the change can drop audio at its start: a silent sound takes it.
+    bool hear(NullSinkRecorder &recorder)
+    {
+        QFETCH(QByteArray, server);
+        qputenv("PULSE_SERVER", qgetenv("ZIMBREL_TEST_" + server + "_SERVER"));
+        evictPreparations();
+        MusicList warmUp;
+        if (!recorder.start() || !warmUp.PlaySound(path("silence.wav")))
+            return false;
+        QTest::qWait(300);
+        return true;
+    }
+
 private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid() && QDir::setCurrent(m_dir.path()) && QDir().mkdir("folder.wav"));
+        QVERIFY(QDir().mkdir("g") && QDir().mkdir("n"));
         Samples pass = tone(kPassTone, 440);
-        pass.data.resize(pass.data.size() + qsizetype((kPass - kPassTone) * pass.rate));
-        QVERIFY(writeWave(path("pass.wav"), pass));
+        pass.data.resize(qsizetype(kPass * pass.rate));
+        QVERIFY(writeWave(path("pass.wav"), pass) && writeWave(path("silence.wav"), tone(0.1, 0, 48000, 0)));
         QVERIFY(QProcess::execute("lame", {"--quiet", path("pass.wav"), path("pass.mp3")}) == 0);
-        QVERIFY(qEnvironmentVariableIntValue("ZIMBREL_TEST_PULSE_PID") > 0 && QDir().mkdir("g"));
         for (int i = 0; i < 103; ++i)
             QVERIFY(!writeToneWave(path(u"g/%1.wav"_s.arg(i)), 0.05, 440).isEmpty());
+        // The clips of 1234, of distinct lengths.
         for (const auto &[name, seconds] : {std::pair("a", 0.12), {"long", 0.6}, {"g/long", 3.0}, {"other", 0.3},
-                                            {"t1000", 1.0}, {"g/end", 0.02}})
+                                            {"t1000", 1.0}, {"g/end", 0.02}, {"n/51", 0.06}, {"n/31", 0.17},
+                                            {"n/22", 0.1}, {"n/30", 0.21}, {"n/4", 0.14}})
             QVERIFY(!writeToneWave(path(name + u".wav"_s), seconds, 660).isEmpty());
     }
 
     void cleanupTestCase() { ::close(m_fifoWriter); }
+    void init() { qputenv("PULSE_SERVER", qgetenv("ZIMBREL_TEST_PULSEAUDIO_SERVER")); }
 
     void completion_data()
     {
@@ -173,9 +199,8 @@ private slots:
         QVERIFY(list.Init(20));
         list.NotPlay(flag);
         QCOMPARE(list.NotPlay(), flag);
-        QVERIFY(list.PlayMusic(path("long.wav")));
+        QVERIFY(list.PlayMusic(path("long.wav")) && list.PlaySound(path("a.wav"), false));
         QCOMPARE(list.PlaySound("a"), !muted);
-        QVERIFY(list.PlaySound(path("a.wav"), false));
         QCOMPARE(list.AddFile("long"), !muted);
         QCOMPARE(list.Number(7).isEmpty(), muted);
         QCOMPARE(list.Count(), muted ? 0 : 2);
@@ -210,8 +235,8 @@ private slots:
         QCOMPARE(list.Number(21), QString()); // no folder
         list.FoldMus(m_dir.path(), "wav");
         QCOMPARE(list.Number(21), path("21.wav"));
+        sendMove(list, "ListPict"); // a notification before any reset
         QVERIFY(probe.slot(1).isEmpty() && !probe.hasListGraph() && !probe.timerOn() && list.Count() == -1);
-
         if (reset == "Clear")
             list.Clear();
         else
@@ -287,38 +312,33 @@ private slots:
     {
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("clips");
-        QTest::addColumn<bool>("namesNumber"); // the result names the number, or is empty
         // number: the clips queued, and "." where the result is empty. The sign
         // is worth nothing and is never spoken.
-        const QStringList table{
-            "0: 0", "7: 7", "10: 10", "15: 15", "19: 19", "20: 20 .", "21: 20 1", "99: 90 9",
-            "100: 21 .", "105: 21 5", "110: 21 10", "121: 21 20 1", "999: 29 90 9", "1000: 51 31 .",
-            "1005: 51 31 5", "1015: 51 31 15", "1100: 51 31 21 .", "1234: 51 31 22 30 4", "2002: 52 32 2",
-            "2021: 52 32 20 1", "3400: 3 32 24 .", "4004: 4 32 4", "5017: 5 33 17", "7890: 7 33 28 90 .",
-            "9999: 9 33 29 90 9", "10000:", "2147483647:", "-1: -1", "-9: -9", "-10: 10", "-20: 20 .",
-            "-100: 21 .", "-123: 21 20 3", "-1000:", "-2147483648:"};
-        for (const QString &row : table) {
-            const QString clips = row.section(':', 1);
-            QTest::newRow(qPrintable(row)) << row.section(':', 0, 0).toInt() << QString(clips).remove('.')
-                                           << !clips.endsWith('.');
-        }
+        for (const char *row : {"0: 0", "7: 7", "10: 10", "15: 15", "19: 19", "20: 20 .", "21: 20 1", "99: 90 9",
+                                "100: 21 .", "105: 21 5", "110: 21 10", "121: 21 20 1", "999: 29 90 9",
+                                "1000: 51 31 .", "1005: 51 31 5", "1015: 51 31 15", "1100: 51 31 21 .",
+                                "1234: 51 31 22 30 4", "2002: 52 32 2", "2021: 52 32 20 1", "3400: 3 32 24 .",
+                                "4004: 4 32 4", "5017: 5 33 17", "7890: 7 33 28 90 .", "9999: 9 33 29 90 9",
+                                "10000:", "2147483647:", "-1: -1", "-9: -9", "-10: 10", "-20: 20 .", "-100: 21 .",
+                                "-123: 21 20 3", "-1000:", "-2147483648:"})
+            QTest::newRow(row) << QString(row).section(':', 0, 0).toInt() << QString(row).section(':', 1);
     }
 
-    // The clips queue behind an earlier entry.
+    // The clips queue behind an earlier entry; the result names the number
+    // unless the clips end in a silent trailing zero.
     void numberComposer()
     {
         QFETCH(int, number);
         QFETCH(QString, clips);
-        QFETCH(bool, namesNumber);
         MusicList list;
         list.FoldMus("/n/");
         QVERIFY(list.Init(20) && list.AddFile("earlier"));
         const QString result = list.Number(number);
         QStringList expected;
-        for (const QString &clip : ("earlier " + clips).split(' ', Qt::SkipEmptyParts))
+        for (const QString &clip : QString("earlier " + clips).remove('.').split(' ', Qt::SkipEmptyParts))
             expected << "/n/" + clip + ".mp3";
         QCOMPARE(MusicListProbe(list).entries(), expected);
-        QCOMPARE(result, namesNumber ? QStringLiteral("/n/%1.mp3").arg(number) : QString());
+        QCOMPARE(result, clips.endsWith('.') ? QString() : u"/n/%1.mp3"_s.arg(number));
     }
 
     // Each clip the build speaks plays through the folder and extension
@@ -331,7 +351,7 @@ private slots:
         for (int clip = 0; clip <= 90; ++clip) {
             if (clip <= 33 || clip % 10 == 0 || clip == 51 || clip == 52) {
                 QVERIFY2(list.PlaySound(QString::number(clip)), qPrintable(QString::number(clip)));
-                files << QStringLiteral("%1.mp3").arg(clip);
+                files << u"%1.mp3"_s.arg(clip);
             }
         }
         files.sort();
@@ -340,7 +360,7 @@ private slots:
 
     void hostileFiles_data()
     {
-        QFile tone(writeToneWave(path("tone.wav"), 0.1, 660));
+        QFile tone(path("a.wav"));
         const QByteArray wave = tone.open(QIODevice::ReadOnly) ? tone.readAll() : QByteArray();
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("plays");
@@ -386,48 +406,12 @@ private slots:
         QVERIFY2(elapsed.elapsed() < 1500, qPrintable(QString::number(elapsed.elapsed())));
     }
 
-    // Number(1234) by ear, from clips of distinct lengths, in order; the queue
-    // keeps its names while the folder changes and the mute flag is set.
-    void playlistByEar()
-    {
-        QVector<std::pair<double, double>> lengths;
-        QVERIFY(QDir().mkpath("n"));
-        for (const auto &[name, seconds] : {std::pair("51", 0.06), {"31", 0.17}, {"22", 0.1}, {"30", 0.21}, {"4", 0.14}}) {
-            QVERIFY(!writeToneWave(path("n/%1.wav").arg(name), seconds, 440 + 1000 * seconds).isEmpty());
-            lengths.append({seconds, 0.02});
-        }
-        MusicList list;
-        MusicListProbe probe(list);
-        list.FoldMus(path("n"), "wav");
-        QVERIFY(list.Init(5));
-        NullSinkRecorder recorder;
-        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
-        QCOMPARE(list.Number(1234), path("n/1234.wav"));
-        const QStringList queued = probe.entries();
-        list.FoldMus("/nowhere", ".mp3");
-        list.NotPlay(-1);
-        QVERIFY(!list.AddFile("t"));
-        QCOMPARE(probe.entries(), queued);
-        QSet<int> counts; // while it plays
-        while (probe.timerOn()) {
-            counts << list.Count();
-            QTest::qWait(2);
-        }
-        QTest::qWait(150);
-        const QVector<Segment> sounds = findSounds(recorder.stop(), 0.02, 0.002);
-        QCOMPARE(counts, QSet<int>{5});
-        QVERIFY2(lengthsAre(sounds, lengths), describe(sounds));
-        // The ended list is empty; the next entry starts again from slot 1.
-        QCOMPARE(list.Count(), 0);
-        list.NotPlay(0);
-        QVERIFY(list.AddFile("next"));
-        QCOMPARE(probe.entries(), QStringList{"/nowhere/next.mp3"});
-        QVERIFY(probe.listCur() == 1 && probe.timerOn());
-    }
+    void soundChannel_data() { addServerRows(); }
 
     // One sound at a time: a new one replaces the old, even when it fails; a
     // refused one leaves it alone; StopSound and the widget's end silence it.
-    void soundChannelByEar()
+    // What plays to its end is heard whole.
+    void soundChannel()
     {
         auto list = std::make_unique<MusicList>();
         list->StopSound();
@@ -435,10 +419,10 @@ private slots:
             QVERIFY(list->PlaySound(path("a.wav")));
         list->StopSound();
         NullSinkRecorder recorder;
-        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+        QVERIFY2(hear(recorder), qPrintable(recorder.error()));
         for (const auto &[name, plays, waitMs] : {std::tuple("long", true, 250), {"a", true, 300}, {"long", true, 250},
                                                    {"absent", false, 200}, {"long", true, 200}}) {
-            QCOMPARE(list->PlaySound(path(name + QString(".wav"))), plays);
+            QCOMPARE(list->PlaySound(path(name + u".wav"_s)), plays);
             QTest::qWait(waitMs);
         }
         list->NotPlay(1);
@@ -453,21 +437,68 @@ private slots:
         QTest::qWait(250);
         list.reset();
         QTest::qWait(300);
-        // A replaced sound is followed within milliseconds by the next: no bridging.
-        const QVector<Segment> sounds = findSounds(recorder.stop(), 0.02, 0.0);
+        const QVector<Segment> sounds = findSounds(recorder.stop(), 0.02, 0.0005);
         const std::pair<double, double> cut{0.25, 0.1};
-        QVERIFY2(lengthsAre(sounds, {cut, {0.12, 0.03}, cut, {0.6, 0.1}, cut, cut}), describe(sounds));
+        QVERIFY2(lengthsAre(sounds, {cut, {0.12, kWhole}, cut, {0.6, kWhole}, cut, cut}), describe(sounds));
+    }
+
+    void number_data() { addServerRows(); }
+
+    // Number(1234) by ear at the widget's default period: the clips whole and
+    // in order, each started as the one before ends, not at the next tick.
+    // The queue keeps its names while the folder changes and the mute flag
+    // is set. A notification that comes after Clear starts nothing.
+    void number()
+    {
+        MusicList list;
+        MusicListProbe probe(list);
+        list.FoldMus(path("n"), "wav");
+        QVERIFY(list.Init(200));
+        NullSinkRecorder recorder;
+        QVERIFY2(hear(recorder), qPrintable(recorder.error()));
+        QCOMPARE(list.Number(1234), path("n/1234.wav"));
+        const QStringList queued = probe.entries();
+        list.FoldMus("/nowhere", ".mp3");
+        list.NotPlay(-1);
+        QVERIFY(!list.AddFile("t"));
+        QCOMPARE(probe.entries(), queued);
+        QSet<int> counts;
+        while (probe.timerOn()) {
+            counts << list.Count();
+            QTest::qWait(2);
+        }
+        QCOMPARE(counts, QSet<int>{5});
+        // The ended list is empty; the next entry starts again from slot 1.
+        QCOMPARE(list.Count(), 0);
+        list.NotPlay(0);
+        QVERIFY(list.AddFile("next"));
+        QCOMPARE(probe.entries(), QStringList{"/nowhere/next.mp3"});
+        QVERIFY(probe.listCur() == 1 && probe.timerOn());
+        list.Clear();
+        list.FoldMus(m_dir.path(), "wav");
+        QVERIFY(list.AddFile("long") && list.AddFile("a"));
+        QTest::qWait(100);
+        list.Clear();
+        sendMove(list, "ListPict");
+        QTest::qWait(400);
+        QCOMPARE(list.Count(), 0);
+        const QVector<Segment> sounds = findSounds(recorder.stop(), 0.02, 0.0005);
+        QVERIFY2(lengthsAre(sounds, {{0.06, kWhole}, {0.17, kWhole}, {0.1, kWhole}, {0.21, kWhole}, {0.14, kWhole},
+                                     {0.1, 0.06}}), describe(sounds));
+        // At this period the poll alone leaves 100 ms between clips on average.
+        QVERIFY2(sounds[4].end() - sounds[0].start < 0.68 + 0.3, describe(sounds));
     }
 
     void musicLoop_data()
     {
+        QTest::addColumn<QByteArray>("server");
         QTest::addColumn<int>("flag"); // -1: omitted
         QTest::addColumn<QString>("file");
-        QTest::newRow("looping by default") << -1 << "pass.wav";
-        QTest::newRow("looping asked for") << 1 << "pass.wav";
-        QTest::newRow("once") << 0 << "pass.wav";
+        QTest::newRow("PulseAudio, looping by default") << "PULSEAUDIO"_ba << -1 << "pass.wav";
+        QTest::newRow("PipeWire, looping asked for") << "PIPEWIRE"_ba << 1 << "pass.wav";
+        QTest::newRow("PipeWire, once") << "PIPEWIRE"_ba << 0 << "pass.wav";
         // MP3 pads its end: position and stop time must still meet there.
-        QTest::newRow("once, MP3") << 0 << "pass.mp3";
+        QTest::newRow("PulseAudio, once, MP3") << "PULSEAUDIO"_ba << 0 << "pass.mp3";
     }
 
     // The graph reports its end to MusicPict as a mouse move on the UI thread,
@@ -483,7 +514,7 @@ private slots:
         MusicList list;
         MusicListProbe probe(list);
         NullSinkRecorder recorder;
-        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
+        QVERIFY2(hear(recorder), qPrintable(recorder.error()));
         const double startedAt = recorder.secondsSinceStart();
         QVERIFY(flag < 0 ? list.PlayMusic(path(file)) : list.PlayMusic(path(file), flag == 1));
         QCOMPARE(probe.loopStat(), loops);
@@ -494,7 +525,7 @@ private slots:
         const double stoppedAt = recorder.secondsSinceStart();
         if (!loops) {
             const auto graph = probe.musicGraph();
-            QVERIFY(graph && graph->GetState(100) == Media::MediaGraph::Running);
+            QVERIFY(graph && graph->GetState(100) == MediaGraph::Running);
             QCOMPARE(graph->CurrentPosition(), graph->StopTime());
             QVERIFY(qAbs(*graph->StopTime() - kPass) < (file.endsWith("mp3") ? 0.06 : 0.01));
             QTRY_COMPARE(ownStreamsCorked(), std::optional<bool>(true));
@@ -503,9 +534,9 @@ private slots:
         QVERIFY(!probe.musicGraph());
         QCOMPARE(probe.loopStat(), loops);
         QTest::qWait(300);
-        const QVector<Segment> sounds = findSounds(recorder.stop());
+        const QVector<Segment> sounds = findSounds(recorder.stop(), 0.02, 0.0005);
         if (!loops) {
-            QVERIFY2(lengthsAre(sounds, {{kPassTone, 0.03}}), describe(sounds));
+            QVERIFY2(lengthsAre(sounds, {{kPassTone, file.endsWith("mp3") ? 0.03 : kWhole}}), describe(sounds));
             return;
         }
         // Whole passes one right after the other until the stop; silent at once after.
@@ -515,7 +546,7 @@ private slots:
                 passes << sound;
         }
         QVERIFY2(passes.size() >= 3, describe(sounds));
-        QVERIFY2(lengthsAre(passes, QVector<std::pair<double, double>>(passes.size(), {kPassTone, 0.05})),
+        QVERIFY2(lengthsAre(passes, QVector<std::pair<double, double>>(passes.size(), {kPassTone, kWhole})),
                  describe(sounds));
         for (qsizetype i = 1; i < passes.size(); ++i)
             QVERIFY2(qAbs(passes[i].start - passes[i - 1].start - kPass - 0.04) < 0.05, describe(sounds));
@@ -530,8 +561,7 @@ private slots:
         QTest::addColumn<bool>("plays");
         QTest::newRow("playable file, once") << "other.wav" << false << true;
         QTest::newRow("missing file, looping") << "missing.wav" << true << false;
-        QTest::newRow("missing file, once") << "missing.wav" << false << false;
-        QTest::newRow("directory") << "folder.wav" << false << false;
+        QTest::newRow("directory, once") << "folder.wav" << false << false;
     }
 
     // A second PlayMusic silences the first, whether or not it starts itself;
@@ -592,19 +622,26 @@ private slots:
             else
                 action == "Clear" ? list->Clear() : action == "StopSound" ? list->StopSound() : list->StopMusic();
         }
-        qInfo("%lld ms", elapsed.elapsed());
         QVERIFY2(elapsed.elapsed() <= limitMs, qPrintable(QString::number(elapsed.elapsed())));
     }
 
+    // Ten graphs at a time, stopped or released from before the end of their
+    // 20 ms tone to after their rest.
     void stopsAroundEnd_leaveNothingAboveNull()
     {
-        for (int i = 0; i < 1000; ++i) {
-            auto graph = MediaGraph::create();
-            QVERIFY(graph->RenderFile(path("g/end.wav")) && graph->Run());
-            // From before the end of the 20 ms tone to after its rest.
-            QTest::qWait(5 + i % 30);
-            if (i % 2)
-                graph->Stop();
+        evictPreparations();
+        for (int round = 0; round < 100; ++round) {
+            std::vector<std::shared_ptr<MediaGraph>> graphs(10);
+            for (auto &graph : graphs) {
+                graph = MediaGraph::create();
+                QVERIFY(graph->RenderFile(path("g/end.wav")) && graph->Run());
+            }
+            for (qsizetype i = 0; i < 10; ++i) {
+                QTest::qWait(1 + round % 5);
+                if ((round + i) % 2)
+                    graphs[i]->Stop();
+                graphs[i].reset();
+            }
         }
         // A pipeline above NULL keeps its connection to the sound server.
         QTRY_VERIFY_WITH_TIMEOUT(!pactl("clients").contains(kOwnProcess), 10000);
@@ -619,32 +656,6 @@ private slots:
         for (int i = 2; i < 102; ++i)
             MediaGraph::PrepareAhead(path(u"g/%1.wav"_s.arg(i)));
         QTRY_VERIFY_WITH_TIMEOUT(threadCount() <= twoPrepared, 20000);
-        qInfo("threads: %lld with two preparations, %lld after 100 more", qint64(twoPrepared), qint64(threadCount()));
-    }
-
-    void playlist_nextItemAtEnd_staleNewsChangesNothing()
-    {
-        MusicList unused; // a notification before any reset
-        sendMove(unused, "ListPict");
-        QCOMPARE(unused.Count(), -1);
-        MusicList list;
-        list.Init(200);
-        NullSinkRecorder recorder;
-        QVERIFY2(recorder.start(), qPrintable(recorder.error()));
-        // Ends just after a tick: the poll alone would leave a gap of about 190 ms.
-        QVERIFY(list.AddFile(writeToneWave(path("g/first.wav"), 0.21, 550)) && list.AddFile(path("g/0.wav")));
-        QTRY_COMPARE_WITH_TIMEOUT(list.Count(), 0, 3000);
-        QVERIFY(list.AddFile(path("g/long.wav")) && list.AddFile(path("g/1.wav")));
-        QTest::qWait(100);
-        list.Clear();
-        sendMove(list, "ListPict");
-        QTest::qWait(400);
-        QCOMPARE(list.Count(), 0);
-        const auto sounds = findSounds(recorder.stop(), 0.02, 0.0005); // silences of 1 ms count
-        QCOMPARE(sounds.size(), 3);
-        qInfo("gap %.1f ms", 1000 * (sounds[1].start - sounds[0].end()));
-        QVERIFY2(sounds[1].start - sounds[0].end() < 0.06,
-                 qPrintable(QString::number(sounds[1].start - sounds[0].end())));
     }
 };
 
