@@ -15,14 +15,23 @@ public:
 
     qint32 listCur() const { return m_list.ListCur; }
     QString slot(int index) const { return m_list.ListFiles.at(index); }
-    bool hasListGraph() const { return m_list.ListGraph != nullptr; }
-    bool hasSoundGraph() const { return m_list.SoundGraph != nullptr; }
     // Identity of the graph behind ListPos, to see whether it was replaced.
     const void *listPosGraph() const { return m_list.ListPos.get(); }
     bool timerOn() const { return m_list.MusTim->isActive(); }
     int timerPeriod() const { return m_list.MusTim->interval(); }
     bool loopStat() const { return m_list.LoopStat; }
     std::shared_ptr<Media::MediaGraph> musicGraph() const { return m_list.MusicGraph; }
+    bool hasSoundGraph() const { return m_list.SoundGraph != nullptr; }
+
+    // The playlist in a line: "count 2, slot 1, item graph, timer on".
+    QString state() const
+    {
+        return QStringLiteral("count %1, slot %2, %3graph, timer %4")
+            .arg(m_list.Count())
+            .arg(m_list.ListCur)
+            .arg(m_list.ListGraph ? "item " : "no ")
+            .arg(timerOn() ? "on" : "off");
+    }
 
     // One tick of the playlist's timer, run now rather than when it fires.
     void tick() { m_list.MusTim_Timer(); }
