@@ -43,37 +43,6 @@ bool writeWave(const QString &path, const Samples &samples)
     return out.status() == QDataStream::Ok;
 }
 
-Samples readWave(const QString &path)
-{
-    Samples samples;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return samples;
-    QDataStream in(&file);
-    in.setByteOrder(QDataStream::LittleEndian);
-    // The chunks after "RIFF....WAVE", up to "data".
-    in.skipRawData(12);
-    char id[4];
-    quint32 size = 0;
-    while (in.readRawData(id, 4) == 4) {
-        in >> size;
-        if (QByteArray(id, 4) == "data")
-            break;
-        if (QByteArray(id, 4) == "fmt ") {
-            quint32 rate = 0;
-            in.skipRawData(4);
-            in >> rate;
-            samples.rate = int(rate);
-            size -= 8;
-        }
-        in.skipRawData(int((size + 1) / 2 * 2));
-    }
-    samples.data.resize(std::min<qint64>(size, file.bytesAvailable()) / 2);
-    for (qint16 &sample : samples.data)
-        in >> sample;
-    return samples;
-}
-
 QString writeToneWave(const QString &path, double seconds, double frequency)
 {
     return writeWave(path, tone(seconds, frequency)) ? path : QString();

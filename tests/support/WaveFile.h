@@ -15,8 +15,6 @@ struct Samples {
 Samples tone(double seconds, double frequency, int rate = 48000, double amplitude = 0.5);
 
 bool writeWave(const QString &path, const Samples &samples);
-// Reads a 16-bit PCM mono WAV file.
-Samples readWave(const QString &path);
 
 // Writes a tone straight to a WAV file; returns the path.
 QString writeToneWave(const QString &path, double seconds, double frequency);
