@@ -246,9 +246,9 @@ private slots:
         QTest::qWait(100);
         list.Clear();
         const float position = list.Position();
+        QCOMPARE(probe.state(), "count 0, slot 1, no graph, timer off");
         QTest::qWait(100);
         QVERIFY(position > 0.02f && position < 0.3f && list.Position() == position);
-        QCOMPARE(probe.state(), "count 0, slot 1, no graph, timer off");
     }
 
     void failedItemMend_data()
