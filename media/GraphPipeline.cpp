@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <utility>
 
 namespace Zimbrel::Media {
@@ -29,7 +30,39 @@ bool isAudioPad(GstPad *pad)
     return std::strncmp(gst_structure_get_name(structure), "audio/", 6) == 0;
 }
 
+void runJob(gpointer job, gpointer)
+{
+    auto *function = static_cast<std::function<void()> *>(job);
+    try {
+        (*function)();
+    } catch (...) {
+    }
+    delete function;
+}
+
 } // namespace
+
+SerialWorker::SerialWorker()
+    : m_pool(g_thread_pool_new(&runJob, nullptr, 1, FALSE, nullptr))
+{
+}
+
+SerialWorker::~SerialWorker()
+{
+    if (m_pool)
+        g_thread_pool_free(m_pool, FALSE, FALSE);
+}
+
+bool SerialWorker::post(std::function<void()> job) noexcept
+{
+    auto *queued = new (std::nothrow) std::function<void()>(std::move(job));
+    if (!m_pool || !queued) {
+        delete queued;
+        return false;
+    }
+    g_thread_pool_push(m_pool, queued, nullptr);
+    return true;
+}
 
 std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorker> worker)
 {
@@ -149,7 +182,7 @@ unsigned GraphPipeline::restOncePlayedOut()
         // The worker is serial: a later Stop, Run or seek waits behind this
         // job, so the wait ends as soon as one is posted.
         const auto latest = [this, serial] { return m_serial == serial; };
-        if (!PlayedOut::wait(m_pipeline.get(), latest))
+        if (!waitUntilPlayedOut(m_pipeline.get(), latest))
             return kRestCancelled;
         return int(gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED));
     });
