@@ -32,9 +32,7 @@ void logError(GstMessage *message)
 std::shared_ptr<MediaGraph> MediaGraph::create()
 {
     auto pipeline = GraphPipeline::create();
-    if (!pipeline)
-        return nullptr;
-    return std::shared_ptr<MediaGraph>(new MediaGraph(std::move(pipeline)));
+    return pipeline ? std::shared_ptr<MediaGraph>(new MediaGraph(std::move(pipeline))) : nullptr;
 }
 
 MediaGraph::MediaGraph(std::shared_ptr<GraphPipeline> pipeline)
@@ -91,22 +89,20 @@ bool MediaGraph::Run()
     if (m_rest)
         return true;
     m_posted = m_pipeline->changeState(GST_STATE_PLAYING);
-    m_stopped = false;
-    m_running = true;
+    m_state = Running;
     return true;
 }
 
 void MediaGraph::Stop()
 {
-    if (!m_rendered || m_stopped)
+    if (!m_rendered || m_state == Stopped)
         return;
     // Read while GStreamer still answers: these are the values kept from now on.
     CurrentPosition();
     StopTime();
     m_posted = m_pipeline->changeState(GST_STATE_NULL);
     m_rest = 0;
-    m_stopped = true;
-    m_running = false;
+    m_state = Stopped;
 }
 
 std::optional<int> MediaGraph::GetState(int timeoutMs)
@@ -116,10 +112,8 @@ std::optional<int> MediaGraph::GetState(int timeoutMs)
              [this] { return m_failed || m_done >= m_posted; });
     if (m_failed)
         return std::nullopt;
-    if (!m_rendered || m_stopped)
-        return Stopped;
     // A stream resting at its end still counts as running.
-    return m_running ? Running : Paused;
+    return m_rendered ? m_state : Stopped;
 }
 
 std::optional<double> MediaGraph::CurrentPosition()
@@ -157,12 +151,13 @@ std::optional<double> MediaGraph::StopTime()
 bool MediaGraph::PutCurrentPosition(double seconds)
 {
     popAll();
-    if (!m_rendered || m_stopped || m_failed || seconds < 0)
+    if (!m_rendered || m_state == Stopped || m_failed || seconds < 0)
         return false;
     m_endBeforeSeek = std::exchange(m_atEnd, false) || std::exchange(m_rest, 0u) != 0;
     m_endTime.reset();
     // A stream paused at its end plays on from the new position.
-    m_posted = m_seek = m_pipeline->seek(static_cast<gint64>(seconds * GST_SECOND), m_running);
+    const auto position = static_cast<gint64>(seconds * GST_SECOND);
+    m_posted = m_seek = m_pipeline->seek(position, m_state == Running);
     // The pipeline answers no position query until it has prerolled again.
     m_lastPosition = seconds;
     return true;
@@ -255,7 +250,7 @@ void MediaGraph::handle(GstMessage *message)
         m_failed = m_atEnd = true;
         break;
     case GST_MESSAGE_EOS:
-        if (m_stopped)
+        if (m_state == Stopped)
             break;
         // Playing on at its end, the output would feed silence to the sound
         // server, waking the process many times a second for as long as the
@@ -264,7 +259,7 @@ void MediaGraph::handle(GstMessage *message)
         // server has played the audio out: pausing corks the output stream,
         // which throws away what the server still holds. It still counts as
         // running, and GetState does not wait for it.
-        if (m_running)
+        if (m_state == Running)
             m_rest = m_pipeline->restOncePlayedOut();
         else
             m_atEnd = true;
@@ -279,7 +274,7 @@ std::optional<double> MediaGraph::query(bool duration) const
 {
     const auto query = duration ? &gst_element_query_duration : &gst_element_query_position;
     gint64 nanoseconds = 0;
-    if (!m_rendered || m_stopped
+    if (!m_rendered || m_state == Stopped
         || !query(m_pipeline->element(), GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0)
         return std::nullopt;
     return static_cast<double>(nanoseconds) / GST_SECOND;

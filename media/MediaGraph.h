@@ -86,7 +86,9 @@ private:
 
     std::shared_ptr<GraphPipeline> m_pipeline;
     QPointer<QWidget> m_notifyTarget;
-    bool m_rendered = false, m_stopped = false, m_running = false;
+    bool m_rendered = false;
+    // What GetState reports once rendered.
+    State m_state = Paused;
     // What the bus told, for the current file.
     bool m_failed = false, m_noAudio = false, m_prerolled = false, m_atEnd = false;
     bool m_endBeforeSeek = false;
@@ -105,7 +107,5 @@ private:
     // Last: it calls back into the graph, so it goes first.
     std::unique_ptr<QSocketNotifier> m_busNotifier;
 };
-
-using MediaGraphPtr = std::shared_ptr<MediaGraph>;
 
 } // namespace Zimbrel::Media
