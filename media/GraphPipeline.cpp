@@ -108,13 +108,9 @@ GraphPipeline::~GraphPipeline()
 {
     if (!m_pipeline)
         return;
-    // Normally NULL already (release); NULL joins every streaming thread.
+    // Normally NULL already (release); NULL joins every streaming thread. A
+    // hold still on its pad goes with the pad.
     gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
-    {
-        std::lock_guard lock(m_holdMutex);
-        if (m_holdProbe)
-            gst_pad_remove_probe(m_heldPad.get(), m_holdProbe);
-    }
     // Messages left on the bus hold the elements that posted them, the
     // pipeline among them: kept, they would keep it alive for good.
     gst_bus_set_flushing(m_bus.get(), TRUE);

@@ -56,8 +56,6 @@ public:
     // Jobs run on worker, or on a new one.
     static std::shared_ptr<GraphPipeline> create(std::shared_ptr<SerialWorker> worker = {});
     ~GraphPipeline();
-    GraphPipeline(const GraphPipeline &) = delete;
-    GraphPipeline &operator=(const GraphPipeline &) = delete;
 
     GstElement *element() const { return m_pipeline.get(); }
     GstBus *bus() const { return m_bus.get(); }
