@@ -5,17 +5,12 @@
 #include <QByteArray>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 
 namespace Zimbrel::Media {
-
-// A short audio file prerolls in milliseconds; this only bounds the wait for
-// one that never will.
-inline constexpr std::chrono::milliseconds kPrerollTimeout{3000};
 
 // Runs jobs one after another, in the order posted, on a thread borrowed from
 // GLib's shared pool, never on the caller's. Dropping the worker never waits:

@@ -18,6 +18,10 @@ Q_LOGGING_CATEGORY(lcMedia, "zimbrel.media", QtWarningMsg)
 
 using Clock = std::chrono::steady_clock;
 
+// A short audio file prerolls in milliseconds; this only bounds the wait for
+// one that never will.
+constexpr std::chrono::milliseconds kPrerollTimeout{3000};
+
 void logError(GstMessage *message)
 {
     g_autoptr(GError) error = nullptr;
@@ -177,6 +181,7 @@ void MediaGraph::watchBus()
     m_busNotifier = std::make_unique<QSocketNotifier>(descriptor.fd, QSocketNotifier::Read);
     QObject::connect(m_busNotifier.get(), &QSocketNotifier::activated, m_busNotifier.get(),
                      [this] { popAll(); });
+    // A relay queued on an earlier notifier went with it.
     m_relayPending = false;
 }
 
