@@ -244,22 +244,19 @@ void GraphPipeline::onNoMorePads(GstElement *, gpointer self)
 
 std::optional<JobNotice> jobNotice(GstMessage *message)
 {
-    const GstStructure *structure = gst_message_get_structure(message);
-    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_APPLICATION
-        || !gst_structure_has_name(structure, kJobNotice))
+    if (!gst_message_has_name(message, kJobNotice))
         return std::nullopt;
     JobNotice notice;
     gboolean done = FALSE;
-    gst_structure_get(structure, "serial", G_TYPE_UINT, &notice.serial, "done", G_TYPE_BOOLEAN,
-                      &done, "result", G_TYPE_INT, &notice.result, nullptr);
+    gst_structure_get(gst_message_get_structure(message), "serial", G_TYPE_UINT, &notice.serial,
+                      "done", G_TYPE_BOOLEAN, &done, "result", G_TYPE_INT, &notice.result, nullptr);
     notice.done = done;
     return notice;
 }
 
 bool isNoAudioNotice(GstMessage *message)
 {
-    return GST_MESSAGE_TYPE(message) == GST_MESSAGE_APPLICATION
-           && gst_structure_has_name(gst_message_get_structure(message), kNoAudioNotice);
+    return gst_message_has_name(message, kNoAudioNotice);
 }
 
 } // namespace Zimbrel::Media
