@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <utility>
 
 namespace Zimbrel::Media {
@@ -29,7 +30,39 @@ bool isAudioPad(GstPad *pad)
     return std::strncmp(gst_structure_get_name(structure), "audio/", 6) == 0;
 }
 
+void runJob(gpointer job, gpointer)
+{
+    auto *function = static_cast<std::function<void()> *>(job);
+    try {
+        (*function)();
+    } catch (...) {
+    }
+    delete function;
+}
+
 } // namespace
+
+SerialWorker::SerialWorker()
+    : m_pool(g_thread_pool_new(&runJob, nullptr, 1, FALSE, nullptr))
+{
+}
+
+SerialWorker::~SerialWorker()
+{
+    if (m_pool)
+        g_thread_pool_free(m_pool, FALSE, FALSE);
+}
+
+bool SerialWorker::post(std::function<void()> job) noexcept
+{
+    auto *queued = new (std::nothrow) std::function<void()>(std::move(job));
+    if (!m_pool || !queued) {
+        delete queued;
+        return false;
+    }
+    g_thread_pool_push(m_pool, queued, nullptr);
+    return true;
+}
 
 std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorker> worker)
 {
@@ -75,13 +108,9 @@ GraphPipeline::~GraphPipeline()
 {
     if (!m_pipeline)
         return;
-    // Normally NULL already (release); NULL joins every streaming thread.
+    // Normally NULL already (release); NULL joins every streaming thread. A
+    // hold still on its pad goes with the pad.
     gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
-    {
-        std::lock_guard lock(m_holdMutex);
-        if (m_holdProbe)
-            gst_pad_remove_probe(m_heldPad.get(), m_holdProbe);
-    }
     // Messages left on the bus hold the elements that posted them, the
     // pipeline among them: kept, they would keep it alive for good.
     gst_bus_set_flushing(m_bus.get(), TRUE);
@@ -149,7 +178,7 @@ unsigned GraphPipeline::restOncePlayedOut()
         // The worker is serial: a later Stop, Run or seek waits behind this
         // job, so the wait ends as soon as one is posted.
         const auto latest = [this, serial] { return m_serial == serial; };
-        if (!PlayedOut::wait(m_pipeline.get(), latest))
+        if (!waitUntilPlayedOut(m_pipeline.get(), latest))
             return kRestCancelled;
         return int(gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED));
     });
@@ -215,22 +244,19 @@ void GraphPipeline::onNoMorePads(GstElement *, gpointer self)
 
 std::optional<JobNotice> jobNotice(GstMessage *message)
 {
-    const GstStructure *structure = gst_message_get_structure(message);
-    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_APPLICATION
-        || !gst_structure_has_name(structure, kJobNotice))
+    if (!gst_message_has_name(message, kJobNotice))
         return std::nullopt;
     JobNotice notice;
     gboolean done = FALSE;
-    gst_structure_get(structure, "serial", G_TYPE_UINT, &notice.serial, "done", G_TYPE_BOOLEAN,
-                      &done, "result", G_TYPE_INT, &notice.result, nullptr);
+    gst_structure_get(gst_message_get_structure(message), "serial", G_TYPE_UINT, &notice.serial,
+                      "done", G_TYPE_BOOLEAN, &done, "result", G_TYPE_INT, &notice.result, nullptr);
     notice.done = done;
     return notice;
 }
 
 bool isNoAudioNotice(GstMessage *message)
 {
-    return GST_MESSAGE_TYPE(message) == GST_MESSAGE_APPLICATION
-           && gst_structure_has_name(gst_message_get_structure(message), kNoAudioNotice);
+    return gst_message_has_name(message, kNoAudioNotice);
 }
 
 } // namespace Zimbrel::Media

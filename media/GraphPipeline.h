@@ -1,12 +1,10 @@
 #pragma once
 
 #include "GstHandles.h"
-#include "SerialWorker.h"
 
 #include <QByteArray>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -14,9 +12,24 @@
 
 namespace Zimbrel::Media {
 
-// A short audio file prerolls in milliseconds; this only bounds the wait for
-// one that never will.
-inline constexpr std::chrono::milliseconds kPrerollTimeout{3000};
+// Runs jobs one after another, in the order posted, on a thread borrowed from
+// GLib's shared pool, never on the caller's. Dropping the worker never waits:
+// the jobs already posted still run, then the thread goes back to the pool.
+// It may be dropped from one of its own jobs.
+class SerialWorker
+{
+public:
+    SerialWorker();
+    ~SerialWorker();
+    SerialWorker(const SerialWorker &) = delete;
+    SerialWorker &operator=(const SerialWorker &) = delete;
+
+    // False when the job could not be queued; it then never runs.
+    bool post(std::function<void()> job) noexcept;
+
+private:
+    GThreadPool *m_pool;
+};
 
 // The GStreamer pipeline behind one MediaGraph:
 //   filesrc ! decodebin ! audioconvert ! audioresample ! autoaudiosink
@@ -38,8 +51,6 @@ public:
     // Jobs run on worker, or on a new one.
     static std::shared_ptr<GraphPipeline> create(std::shared_ptr<SerialWorker> worker = {});
     ~GraphPipeline();
-    GraphPipeline(const GraphPipeline &) = delete;
-    GraphPipeline &operator=(const GraphPipeline &) = delete;
 
     GstElement *element() const { return m_pipeline.get(); }
     GstBus *bus() const { return m_bus.get(); }
@@ -53,9 +64,9 @@ public:
     unsigned changeState(GstState state);
     // Seeks, then plays on when play is set.
     unsigned seek(gint64 position, bool play);
-    // For a stream played to its end: waits until the sound server has
-    // played its audio out (see PlayedOut), then changes to PAUSED. Any job
-    // posted later cancels it within a few milliseconds; its result is then
+    // For a stream played to its end: waits until the sound server has played
+    // its audio out (waitUntilPlayedOut), then changes to PAUSED. Any job posted
+    // later cancels it within a few milliseconds; its result is then
     // kRestCancelled.
     unsigned restOncePlayedOut();
     // The final change to NULL; the caller lets go of the pipeline after it.

@@ -53,9 +53,4 @@ struct SignalConnection {
     SignalConnection &operator=(const SignalConnection &) = delete;
 };
 
-struct GErrorFree {
-    void operator()(GError *error) const { g_error_free(error); }
-};
-using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
-
 } // namespace Zimbrel::Media

@@ -1,12 +1,14 @@
 #include "MediaGraph.h"
 
-#include "BusWatcher.h"
 #include "GraphPipeline.h"
 #include "PreparedGraphs.h"
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QMouseEvent>
+#include <QSocketNotifier>
 
 namespace Zimbrel::Media {
 
@@ -16,15 +18,17 @@ Q_LOGGING_CATEGORY(lcMedia, "zimbrel.media", QtWarningMsg)
 
 using Clock = std::chrono::steady_clock;
 
+// A short audio file prerolls in milliseconds; this only bounds the wait for
+// one that never will.
+constexpr std::chrono::milliseconds kPrerollTimeout{3000};
+
 void logError(GstMessage *message)
 {
-    GError *rawError = nullptr;
-    gchar *details = nullptr;
-    gst_message_parse_error(message, &rawError, &details);
-    GErrorPtr error(rawError);
+    g_autoptr(GError) error = nullptr;
+    g_autofree gchar *details = nullptr;
+    gst_message_parse_error(message, &error, &details);
     qCInfo(lcMedia, "%s: %s (%s)", GST_MESSAGE_SRC_NAME(message), error ? error->message : "",
            details ? details : "");
-    g_free(details);
 }
 
 } // namespace
@@ -32,9 +36,7 @@ void logError(GstMessage *message)
 std::shared_ptr<MediaGraph> MediaGraph::create()
 {
     auto pipeline = GraphPipeline::create();
-    if (!pipeline)
-        return nullptr;
-    return std::shared_ptr<MediaGraph>(new MediaGraph(std::move(pipeline)));
+    return pipeline ? std::shared_ptr<MediaGraph>(new MediaGraph(std::move(pipeline))) : nullptr;
 }
 
 MediaGraph::MediaGraph(std::shared_ptr<GraphPipeline> pipeline)
@@ -60,26 +62,24 @@ bool MediaGraph::RenderFile(const QString &fileName)
     m_failed = m_noAudio = m_prerolled = m_atEnd = false;
     m_rest = 0;
     if (auto prepared = PreparedGraphs::take(path, *identity, deadline)) {
-        m_watcher.reset();
+        m_busNotifier.reset();
         m_pipeline->release();
         m_pipeline = std::move(prepared);
         m_pipeline->letOutputThrough();
         m_begun = m_done = 0;
-        startsAfresh(m_pipeline->lastSerial());
+        m_posted = m_pipeline->lastSerial();
     } else {
-        startsAfresh(m_pipeline->open(path, false));
+        m_posted = m_pipeline->open(path, false);
     }
-    if (!m_watcher && QAbstractEventDispatcher::instance()) {
-        m_watcher = std::make_unique<BusWatcher>(m_pipeline->bus(), [this] { popAll(); });
-        m_watcher->setTarget(m_notifyTarget);
-    }
+    if (!m_busNotifier && QAbstractEventDispatcher::instance())
+        watchBus();
     // Popped here as well: no event loop need run while this waits.
     const bool settled = popUntil(deadline, [this] {
         return m_failed || m_noAudio || (m_done >= m_posted && m_prerolled);
     });
     m_rendered = settled && !m_failed && !m_noAudio && m_pipeline->audioLinked();
     if (!m_rendered)
-        startsAfresh(m_pipeline->changeState(GST_STATE_NULL));
+        m_posted = m_pipeline->changeState(GST_STATE_NULL);
     return m_rendered;
 }
 
@@ -92,23 +92,21 @@ bool MediaGraph::Run()
     // cancel its rest, and the end would never count.
     if (m_rest)
         return true;
-    startsAfresh(m_pipeline->changeState(GST_STATE_PLAYING));
-    m_stopped = false;
-    m_running = true;
+    m_posted = m_pipeline->changeState(GST_STATE_PLAYING);
+    m_state = Running;
     return true;
 }
 
 void MediaGraph::Stop()
 {
-    if (!m_rendered || m_stopped)
+    if (!m_rendered || m_state == Stopped)
         return;
     // Read while GStreamer still answers: these are the values kept from now on.
     CurrentPosition();
     StopTime();
-    startsAfresh(m_pipeline->changeState(GST_STATE_NULL));
+    m_posted = m_pipeline->changeState(GST_STATE_NULL);
     m_rest = 0;
-    m_stopped = true;
-    m_running = false;
+    m_state = Stopped;
 }
 
 std::optional<int> MediaGraph::GetState(int timeoutMs)
@@ -118,10 +116,8 @@ std::optional<int> MediaGraph::GetState(int timeoutMs)
              [this] { return m_failed || m_done >= m_posted; });
     if (m_failed)
         return std::nullopt;
-    if (!m_rendered || m_stopped)
-        return Stopped;
     // A stream resting at its end still counts as running.
-    return m_running ? Running : Paused;
+    return m_rendered ? m_state : Stopped;
 }
 
 std::optional<double> MediaGraph::CurrentPosition()
@@ -159,13 +155,13 @@ std::optional<double> MediaGraph::StopTime()
 bool MediaGraph::PutCurrentPosition(double seconds)
 {
     popAll();
-    if (!m_rendered || m_stopped || m_failed || seconds < 0)
+    if (!m_rendered || m_state == Stopped || m_failed || seconds < 0)
         return false;
     m_endBeforeSeek = std::exchange(m_atEnd, false) || std::exchange(m_rest, 0u) != 0;
     m_endTime.reset();
     // A stream paused at its end plays on from the new position.
-    m_seek = m_pipeline->seek(static_cast<gint64>(seconds * GST_SECOND), m_running);
-    startsAfresh(m_seek);
+    const auto position = static_cast<gint64>(seconds * GST_SECOND);
+    m_posted = m_seek = m_pipeline->seek(position, m_state == Running);
     // The pipeline answers no position query until it has prerolled again.
     m_lastPosition = seconds;
     return true;
@@ -176,11 +172,35 @@ void MediaGraph::PrepareAhead(const QString &fileName)
     PreparedGraphs::prepare(QFile::encodeName(fileName));
 }
 
-void MediaGraph::SetNotifyWindow(QWidget *target)
+// As Qt Multimedia does: the bus's poll descriptor under a QSocketNotifier, so
+// that its messages are handled on this thread as they come.
+void MediaGraph::watchBus()
 {
-    m_notifyTarget = target;
-    if (m_watcher)
-        m_watcher->setTarget(target);
+    GPollFD descriptor{};
+    gst_bus_get_pollfd(m_pipeline->bus(), &descriptor);
+    m_busNotifier = std::make_unique<QSocketNotifier>(descriptor.fd, QSocketNotifier::Read);
+    QObject::connect(m_busNotifier.get(), &QSocketNotifier::activated, m_busNotifier.get(),
+                     [this] { popAll(); });
+    // A relay queued on an earlier notifier went with it.
+    m_relayPending = false;
+}
+
+// Queued with the notifier as its context: a relay still queued when the
+// notifier goes is dropped with it.
+void MediaGraph::relayToTarget()
+{
+    if (!m_busNotifier || !m_notifyTarget || std::exchange(m_relayPending, true))
+        return;
+    QMetaObject::invokeMethod(
+        m_busNotifier.get(),
+        [this] {
+            m_relayPending = false;
+            QMouseEvent move(QEvent::MouseMove, QPointF(0, 0), QPointF(0, 0), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            if (m_notifyTarget)
+                QCoreApplication::sendEvent(m_notifyTarget, &move);
+        },
+        Qt::QueuedConnection);
 }
 
 template <typename Pred>
@@ -206,8 +226,7 @@ void MediaGraph::popAll()
 
 void MediaGraph::handle(GstMessage *message)
 {
-    if (m_watcher)
-        m_watcher->relay();
+    relayToTarget();
     if (const auto notice = jobNotice(message)) {
         (notice->done ? m_done : m_begun) = notice->serial;
         if (notice->done && notice->result == GST_STATE_CHANGE_FAILURE)
@@ -223,7 +242,7 @@ void MediaGraph::handle(GstMessage *message)
         return;
     }
     // Posted before the last stop, run, seek or open began: about what is gone.
-    if (m_begun < m_barrier)
+    if (m_begun < m_posted)
         return;
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ASYNC_DONE:
@@ -236,10 +255,17 @@ void MediaGraph::handle(GstMessage *message)
         m_failed = m_atEnd = true;
         break;
     case GST_MESSAGE_EOS:
-        if (m_stopped)
+        if (m_state == Stopped)
             break;
-        if (m_running)
-            queueRestAtEnd();
+        // Playing on at its end, the output would feed silence to the sound
+        // server, waking the process many times a second for as long as the
+        // graph is kept. It rests PAUSED instead, by a job ordered behind every
+        // change asked for so far and before any asked for later, once the
+        // server has played the audio out: pausing corks the output stream,
+        // which throws away what the server still holds. It still counts as
+        // running, and GetState does not wait for it.
+        if (m_state == Running)
+            m_rest = m_pipeline->restOncePlayedOut();
         else
             m_atEnd = true;
         break;
@@ -249,23 +275,11 @@ void MediaGraph::handle(GstMessage *message)
     }
 }
 
-// A pipeline that has played to its end stays PLAYING, and its audio output
-// goes on feeding silence to the sound server, waking the process many times
-// a second for as long as the graph is kept. It rests PAUSED instead, by a job
-// queued behind every change asked for so far and before any asked for later,
-// once the server has played the audio out: pausing corks the output stream,
-// which throws away what the server still holds. It still counts as running,
-// and GetState does not wait for it.
-void MediaGraph::queueRestAtEnd()
-{
-    m_rest = m_pipeline->restOncePlayedOut();
-}
-
 std::optional<double> MediaGraph::query(bool duration) const
 {
     const auto query = duration ? &gst_element_query_duration : &gst_element_query_position;
     gint64 nanoseconds = 0;
-    if (!m_rendered || m_stopped
+    if (!m_rendered || m_state == Stopped
         || !query(m_pipeline->element(), GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0)
         return std::nullopt;
     return static_cast<double>(nanoseconds) / GST_SECOND;

@@ -8,11 +8,11 @@
 #include <memory>
 #include <optional>
 
+class QSocketNotifier;
 typedef struct _GstMessage GstMessage;
 
 namespace Zimbrel::Media {
 
-class BusWatcher;
 class GraphPipeline;
 
 // One playback of one local audio file: the object behind a sound, a music or
@@ -69,7 +69,7 @@ public:
     // Every message of the graph posts a QEvent::MouseMove to target through
     // Qt's event queue; nullptr ends the notifications, also those queued.
     // Events still queued when the graph is released are dropped.
-    void SetNotifyWindow(QWidget *target);
+    void SetNotifyWindow(QWidget *target) { m_notifyTarget = target; }
 
 private:
     explicit MediaGraph(std::shared_ptr<GraphPipeline> pipeline);
@@ -79,32 +79,33 @@ private:
     bool popUntil(std::chrono::steady_clock::time_point deadline, Pred pred);
     void popAll();
     void handle(GstMessage *message);
-    // From the pipeline's last job on, messages count (see handle).
-    void startsAfresh(unsigned serial) { m_barrier = m_posted = serial; }
-    void queueRestAtEnd();
+    void watchBus();
+    void relayToTarget();
     // Nothing once stopped.
     std::optional<double> query(bool duration) const;
 
     std::shared_ptr<GraphPipeline> m_pipeline;
     QPointer<QWidget> m_notifyTarget;
-    bool m_rendered = false, m_stopped = false, m_running = false;
+    bool m_rendered = false;
+    // What GetState reports once rendered.
+    State m_state = Paused;
     // What the bus told, for the current file.
     bool m_failed = false, m_noAudio = false, m_prerolled = false, m_atEnd = false;
     bool m_endBeforeSeek = false;
-    // Serials of the pipeline's jobs: the last posted, the last begun and
-    // done on the bus, the one before whose start messages are stale, and the
-    // seek whose target stands for the position until it is done.
-    unsigned m_posted = 0, m_begun = 0, m_done = 0, m_barrier = 0, m_seek = 0;
+    // Serials of the pipeline's jobs: the last posted (a rest at the end aside),
+    // before whose start messages are stale; the last begun and done on the
+    // bus; the seek whose target stands for the position until it is done.
+    unsigned m_posted = 0, m_begun = 0, m_done = 0, m_seek = 0;
     // The rest at the end whose done notice makes the end count; 0 for none.
     unsigned m_rest = 0;
     // Last values read; GStreamer answers no queries once stopped.
     std::optional<double> m_lastPosition, m_lastStopTime;
     // Position and stop time of a stream that has played to its end.
     std::optional<double> m_endTime;
+    // While one relay to the target waits in Qt's queue, further news folds into it.
+    bool m_relayPending = false;
     // Last: it calls back into the graph, so it goes first.
-    std::unique_ptr<BusWatcher> m_watcher;
+    std::unique_ptr<QSocketNotifier> m_busNotifier;
 };
-
-using MediaGraphPtr = std::shared_ptr<MediaGraph>;
 
 } // namespace Zimbrel::Media

@@ -4,6 +4,7 @@
 
 #include <gst/audio/audio.h>
 
+#include <chrono>
 #include <thread>
 
 namespace Zimbrel::Media {
@@ -13,6 +14,7 @@ namespace {
 // How often the count is read while waiting: the server reports it no more
 // often than every 10 ms.
 constexpr std::chrono::milliseconds kPollInterval{2};
+constexpr std::chrono::milliseconds kLimit{1000};
 
 GstObjectPtr<GstElement> findAudioSink(GstElement *pipeline)
 {
@@ -49,7 +51,7 @@ bool playedOut(GstAudioBaseSink *sink)
 
 } // namespace
 
-bool PlayedOut::wait(GstElement *pipeline, const std::function<bool()> &keepWaiting)
+bool waitUntilPlayedOut(GstElement *pipeline, const std::function<bool()> &keepWaiting)
 {
     const GstObjectPtr<GstElement> sink = findAudioSink(pipeline);
     const auto deadline = std::chrono::steady_clock::now() + kLimit;

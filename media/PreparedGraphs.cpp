@@ -1,5 +1,6 @@
 #include "PreparedGraphs.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -20,76 +21,10 @@ struct Preparation {
     std::shared_ptr<GraphPipeline> pipeline;
 };
 
-class Store
-{
-public:
-    void prepare(const QByteArray &path)
-    {
-        std::lock_guard lock(m_mutex);
-        for (const auto &kept : m_kept) {
-            if (kept->path == path)
-                return;
-        }
-        auto preparation = std::make_shared<Preparation>();
-        preparation->path = path;
-        auto worker = std::make_shared<SerialWorker>();
-        if (!worker->post([this, preparation, worker] { work(preparation, worker); }))
-            return;
-        if (m_kept.size() >= kMostKept) {
-            evict(*m_kept.front());
-            m_kept.pop_front();
-        }
-        m_kept.push_back(std::move(preparation));
-    }
-
-    std::shared_ptr<GraphPipeline> take(const QByteArray &path, const FileIdentity &identity,
-                                        std::chrono::steady_clock::time_point deadline)
-    {
-        std::unique_lock lock(m_mutex);
-        auto found = m_kept.rbegin();
-        while (found != m_kept.rend() && (*found)->path != path)
-            ++found;
-        if (found == m_kept.rend())
-            return nullptr;
-        const std::shared_ptr<Preparation> preparation = *found;
-        m_kept.erase(std::next(found).base());
-        m_handedOver.wait_until(lock, deadline, [&] { return preparation->handedOver; });
-        if (preparation->identity != identity) {
-            evict(*preparation);
-            return nullptr;
-        }
-        return std::move(preparation->pipeline);
-    }
-
-private:
-    // On the preparation's worker, which its pipeline then keeps.
-    void work(const std::shared_ptr<Preparation> &preparation,
-              const std::shared_ptr<SerialWorker> &worker)
-    {
-        const std::optional<FileIdentity> identity = identifyPlayableFile(preparation->path);
-        std::shared_ptr<GraphPipeline> pipeline;
-        if (identity && (pipeline = GraphPipeline::create(worker)))
-            pipeline->open(preparation->path, true);
-        std::lock_guard lock(m_mutex);
-        preparation->identity = identity;
-        preparation->pipeline = std::move(pipeline);
-        preparation->handedOver = true;
-        if (preparation->evicted)
-            evict(*preparation);
-        m_handedOver.notify_all();
-    }
-
-    // Called with m_mutex held.
-    static void evict(Preparation &preparation)
-    {
-        preparation.evicted = true;
-        if (auto pipeline = std::move(preparation.pipeline))
-            pipeline->release();
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_handedOver;
-    std::deque<std::shared_ptr<Preparation>> m_kept;
+struct Store {
+    std::mutex mutex;
+    std::condition_variable handedOver;
+    std::deque<std::shared_ptr<Preparation>> kept;
 };
 
 // Never destroyed: at exit nothing waits for a preparation, nor for the sound
@@ -100,12 +35,50 @@ Store &store()
     return *instance;
 }
 
+// Called with the store's mutex held.
+void evict(Preparation &preparation)
+{
+    preparation.evicted = true;
+    if (auto pipeline = std::move(preparation.pipeline))
+        pipeline->release();
+}
+
+// On the preparation's worker, which its pipeline then keeps.
+void work(const std::shared_ptr<Preparation> &preparation,
+          const std::shared_ptr<SerialWorker> &worker)
+{
+    const std::optional<FileIdentity> identity = identifyPlayableFile(preparation->path);
+    std::shared_ptr<GraphPipeline> pipeline;
+    if (identity && (pipeline = GraphPipeline::create(worker)))
+        pipeline->open(preparation->path, true);
+    std::lock_guard lock(store().mutex);
+    preparation->identity = identity;
+    preparation->pipeline = std::move(pipeline);
+    preparation->handedOver = true;
+    if (preparation->evicted)
+        evict(*preparation);
+    store().handedOver.notify_all();
+}
+
 } // namespace
 
 void prepare(const QByteArray &path) noexcept
 {
     try {
-        store().prepare(path);
+        std::lock_guard lock(store().mutex);
+        auto &kept = store().kept;
+        if (std::any_of(kept.begin(), kept.end(), [&](auto &one) { return one->path == path; }))
+            return;
+        auto preparation = std::make_shared<Preparation>();
+        preparation->path = path;
+        auto worker = std::make_shared<SerialWorker>();
+        if (!worker->post([preparation, worker] { work(preparation, worker); }))
+            return;
+        if (kept.size() >= kMostKept) {
+            evict(*kept.front());
+            kept.pop_front();
+        }
+        kept.push_back(std::move(preparation));
     } catch (...) {
     }
 }
@@ -113,7 +86,20 @@ void prepare(const QByteArray &path) noexcept
 std::shared_ptr<GraphPipeline> take(const QByteArray &path, const FileIdentity &identity,
                                     std::chrono::steady_clock::time_point deadline)
 {
-    return store().take(path, identity, deadline);
+    std::unique_lock lock(store().mutex);
+    auto &kept = store().kept;
+    const auto found =
+        std::find_if(kept.begin(), kept.end(), [&](auto &one) { return one->path == path; });
+    if (found == kept.end())
+        return nullptr;
+    const std::shared_ptr<Preparation> preparation = *found;
+    kept.erase(found);
+    store().handedOver.wait_until(lock, deadline, [&] { return preparation->handedOver; });
+    if (preparation->identity != identity) {
+        evict(*preparation);
+        return nullptr;
+    }
+    return std::move(preparation->pipeline);
 }
 
 } // namespace Zimbrel::Media::PreparedGraphs
