@@ -345,30 +345,33 @@ private slots:
         const QByteArray wave = tone.open(QIODevice::ReadOnly) ? tone.readAll() : QByteArray();
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("plays");
-        QTest::newRow("missing") << path("missing.wav") << false;
-        QTest::newRow("empty") << write("empty.wav", {}) << false;
-        QTest::newRow("text") << write("text.wav", QByteArray("not a sound, only words\n").repeated(100)) << false;
+        const auto row = [](const char *label, const QString &name, bool plays = false) {
+            QTest::newRow(label) << name << plays;
+        };
+        row("missing", path("missing.wav"));
+        row("empty", write("empty.wav", {}));
+        row("text", write("text.wav", QByteArray("not a sound, only words\n").repeated(100)));
         // Special files are refused before anything opens them: an open() of
         // a FIFO without a writer blocks, and one with a sound waiting plays.
-        QTest::newRow("directory") << path("folder.wav") << false;
-        QTest::newRow("FIFO without a writer") << (::mkfifo("fifo.wav", 0600) ? "" : path("fifo.wav")) << false;
+        row("directory", path("folder.wav"));
+        row("FIFO without a writer", ::mkfifo("fifo.wav", 0600) ? "" : path("fifo.wav"));
         if (::mkfifo("full.wav", 0600) == 0)
             m_fifoWriter = ::open("full.wav", O_RDWR | O_NONBLOCK);
         const bool full = ::write(m_fifoWriter, wave.constData(), wave.size()) == wave.size();
-        QTest::newRow("FIFO with a sound waiting") << (full ? path("full.wav") : "") << false;
-        QTest::newRow("device /dev/zero") << "/dev/zero" << false;
-        QTest::newRow("link loop") << (QFile::link("b", "a") && QFile::link("a", "b") ? "a" : "") << false;
+        row("FIFO with a sound waiting", full ? path("full.wav") : "");
+        row("device /dev/zero", "/dev/zero");
+        row("link loop", QFile::link("b", "a") && QFile::link("a", "b") ? "a" : "");
         // No video window ever opens; the audio of a film plays.
         QProcess::execute("gst-launch-1.0", QProcess::splitCommand(u""
             "-q avimux name=v ! filesink location=video.avi videotestsrc num-buffers=5 ! jpegenc ! v. "
             "avimux name=f ! filesink location=film.avi videotestsrc num-buffers=5 ! jpegenc ! f. "
             "audiotestsrc num-buffers=5 ! audioconvert ! f."));
-        QTest::newRow("video only") << path("video.avi") << false;
-        QTest::newRow("audio and video") << path("film.avi") << true;
+        row("video only", path("video.avi"));
+        row("audio and video", path("film.avi"), true);
         // Names are paths, never URLs: nothing in them is decoded or fetched.
-        QTest::newRow("name with blank, #, ? and %20") << write("a #1?b%20c.wav", wave) << true;
+        row("name with blank, #, ? and %20", write("a #1?b%20c.wav", wave), true);
         const bool local = QDir().mkpath("http:/x") && !write("http:/x/a.wav", wave).isEmpty();
-        QTest::newRow("URL-like name of a local file") << (local ? "http://x/a.wav" : "") << true;
+        row("URL-like name of a local file", local ? "http://x/a.wav" : "", true);
     }
 
     // The promised result, and promptly: only the preroll time-out (3 s) may
