@@ -19,10 +19,11 @@ private slots:
     // The playlist, numbers and mute.
     void buttons()
     {
-        // The playlist's default item, long enough to read a position from.
+        // The playlist's default item, long enough to read a position from,
+        // and to outlast the test unless cleared.
         QTemporaryDir data;
         QDir(data.path()).mkdir("sounds");
-        ZimbrelTest::writeToneWave(data.filePath("sounds/3.wav"), 1.0, 660);
+        ZimbrelTest::writeToneWave(data.filePath("sounds/3.wav"), 10.0, 660);
         MusicListDemo demo(data.path());
         demo.show();
         const auto label = [&](const char *name) { return demo.findChild<QLabel *>(name)->text(); };
