@@ -79,8 +79,9 @@ private slots:
         // (libpulse waits 30 s). "stalled": the sound server stops once zmb
         // has its stream. "held Escape": Escape is held elsewhere as zmb starts.
         // line: the command line, split at blanks as a shell would.
-        // ending: an xdotool command or a signal (the status is then 128 + its
-        // number); without a display zmb exits by itself.
+        // ending: an xdotool command, a signal (the status is then 128 + its
+        // number), or without a display "exit" and the status zmb ends with
+        // by itself.
         // output: the seconds heard whole, waited for before the ending; "cut"
         // (below sounds/5.wav's 0.6 s) or "any". The build's sounds/1.wav lasts
         // 0.3 s, its error.wav 0.5 s. Without a display: a pattern for all it
