@@ -9,8 +9,8 @@ class TestAccessibility : public QObject
 {
     Q_OBJECT
 
-    QProcess m_busLauncher;
-    QList<AtspiAccessible *> m_eventSources;
+    // The notification whose showing reached the reader.
+    AtspiAccessible *m_window = nullptr;
 
     static QString take(gchar *text)
     {
@@ -19,101 +19,60 @@ class TestAccessibility : public QObject
         return result;
     }
 
-    // Every object under root (a reference each), root first.
-    static void collect(AtspiAccessible *root, QList<AtspiAccessible *> &into)
-    {
-        into << root;
-        for (int i = 0, count = atspi_accessible_get_child_count(root, nullptr); i < count; ++i)
-            collect(atspi_accessible_get_child_at_index(root, i, nullptr), into);
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY2(qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"), "run under dbus-run-session");
-        m_busLauncher.start("/usr/libexec/at-spi-bus-launcher", {"--launch-immediately"});
+        // It ends with the session bus.
+        QProcess::startDetached("/usr/libexec/at-spi-bus-launcher", {"--launch-immediately"});
         // Switched on as a screen reader switches it on.
-        const auto enable = [] {
-            QProcess send;
-            send.setStandardOutputFile(QProcess::nullDevice());
-            send.start("dbus-send", {"--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
-                                     "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
-                                     "string:IsEnabled", "variant:boolean:true"});
-            return send.waitForFinished(5000) && send.exitCode() == 0;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(enable(), 10000);
+        QTRY_VERIFY(QProcess::execute("dbus-send", {"--session", "--print-reply=literal", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                                                    "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
+                                                    "string:IsEnabled", "variant:boolean:true"}) == 0);
         QCOMPARE(atspi_init(), 0);
-        const auto onEvent = [](AtspiEvent *event, void *self) {
-            static_cast<TestAccessibility *>(self)->m_eventSources << ATSPI_ACCESSIBLE(g_object_ref(event->source));
+        const auto onShowing = [](AtspiEvent *event, void *shown) {
+            if (atspi_accessible_get_role(event->source, nullptr) == ATSPI_ROLE_NOTIFICATION)
+                *static_cast<AtspiAccessible **>(shown) = ATSPI_ACCESSIBLE(g_object_ref(event->source));
             g_boxed_free(ATSPI_TYPE_EVENT, event);
         };
-        QVERIFY(atspi_event_listener_register(atspi_event_listener_new(onEvent, this, nullptr),
+        QVERIFY(atspi_event_listener_register(atspi_event_listener_new(onShowing, &m_window, nullptr),
                                               "object:state-changed:showing", nullptr));
     }
 
-    void cleanupTestCase()
+    void notification()
     {
-        m_busLauncher.terminate();
-        m_busLauncher.waitForFinished(5000);
-    }
-
-    void notification_readWhole_announcedWithoutFocus()
-    {
-        const QString message = "Build finished.\nAll 42 tests passed.\nThe package is ready.";
+        const QString message = "Built.\nAll passed.";
         QProcess zmb;
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        zmb.setProcessEnvironment(environment);
         zmb.start(ZMB_PATH, {"1/" + message});
-        QVERIFY(zmb.waitForStarted(5000));
+        // The window's showing reaches the screen reader, though Qt joined
+        // the accessibility bus only after showing it.
+        QTRY_VERIFY(m_window);
+        QCOMPARE(take(atspi_accessible_get_name(m_window, nullptr)), "Zimbrel");
+        QCOMPARE(take(atspi_accessible_get_description(m_window, nullptr)), message);
 
-        AtspiAccessible *desktop = atspi_get_desktop(0), *window = nullptr;
-        const auto findWindow = [&] {
-            for (int i = 0, count = atspi_accessible_get_child_count(desktop, nullptr); i < count; ++i) {
-                AtspiAccessible *application = atspi_accessible_get_child_at_index(desktop, i, nullptr);
-                if (application && atspi_accessible_get_process_id(application, nullptr) == zmb.processId())
-                    window = atspi_accessible_get_child_at_index(application, 0, nullptr);
-            }
-            return window != nullptr;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(findWindow(), 10000);
-        QCOMPARE(take(atspi_accessible_get_role_name(window, nullptr)), QString("notification"));
-        QCOMPARE(take(atspi_accessible_get_name(window, nullptr)), QString("Zimbrel"));
-        QCOMPARE(take(atspi_accessible_get_description(window, nullptr)), message);
-
-        QList<AtspiAccessible *> objects;
-        collect(window, objects);
-        int textBoxes = 0;
-        for (AtspiAccessible *object : std::as_const(objects)) {
+        // Every object in the window, each added as its parent is read.
+        QList<AtspiAccessible *> objects{m_window};
+        QStringList texts;
+        for (qsizetype i = 0; i < objects.size(); ++i) {
+            AtspiAccessible *object = objects[i];
+            for (int child = 0; child < atspi_accessible_get_child_count(object, nullptr); ++child)
+                objects << atspi_accessible_get_child_at_index(object, child, nullptr);
             const QString name = take(atspi_accessible_get_name(object, nullptr));
             const QString role = take(atspi_accessible_get_role_name(object, nullptr));
-            AtspiStateSet *states = atspi_accessible_get_state_set(object);
-            const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-            g_object_unref(states);
             // Qt's text box keeps its unused scroll bars, nameless, in the tree
             // of every program; nothing else hidden (the player) may be there.
-            QVERIFY2(showing || (name.isEmpty() && (role == "scroll bar" || role == "filler")),
-                     qPrintable(QString("hidden %1 \"%2\" exposed").arg(role, name)));
+            QVERIFY2(atspi_state_set_contains(atspi_accessible_get_state_set(object), ATSPI_STATE_SHOWING)
+                         || (name.isEmpty() && (role == "scroll bar" || role == "filler")),
+                     qPrintable(role + " " + name));
+            // The one text box, named, shows the whole message.
             if (AtspiText *text = atspi_accessible_get_text_iface(object)) {
-                ++textBoxes;
-                QVERIFY2(!name.isEmpty(), "the text box has no name");
-                const QString shown = take(atspi_text_get_text(text, 0, -1, nullptr));
-                g_object_unref(text);
-                QCOMPARE(shown, message);
+                QVERIFY(!name.isEmpty());
+                texts << take(atspi_text_get_text(text, 0, -1, nullptr));
             }
         }
-        QCOMPARE(textBoxes, 1);
+        QCOMPARE(texts, QStringList{message});
 
-        // The window's showing reaches the screen reader, though Qt joined the
-        // accessibility bus only after showing it.
-        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(m_eventSources.cbegin(), m_eventSources.cend(),
-                                             [](AtspiAccessible *source) {
-                                                 return atspi_accessible_get_role(source, nullptr)
-                                                        == ATSPI_ROLE_NOTIFICATION;
-                                             }),
-                                 5000);
         zmb.terminate();
-        QVERIFY(zmb.waitForFinished(5000));
+        QVERIFY(zmb.waitForFinished());
         QCOMPARE(zmb.exitCode(), 143);
     }
 };
