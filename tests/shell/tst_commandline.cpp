@@ -57,7 +57,7 @@ private slots:
         // A megabyte in one word, then in lines, must not stall the line
         // breaker, nor the next message, on its way out, lay it out again.
         const QString huge = QString(1 << 20, u'x') + (u' ' + QString(80, u'y')).repeated(13000);
-        row("huge", {"1/" + huge}, huge, 0.06);
+        row("huge", {"none/" + huge}, huge, 0);
     }
 
     // Then the next message, one without a slash, replaces it at once.
