@@ -48,6 +48,12 @@ void evictPreparations()
     MediaGraph::PrepareAhead("/nowhere/2");
 }
 
+// This process's threads or open descriptors, by /proc/self/task or /proc/self/fd.
+qsizetype entries(const char *folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+}
+
 } // namespace
 
 // The widget and the media graph under it: tables of names, states, numbers
@@ -583,10 +589,12 @@ private slots:
     }
 
     // Ten graphs at a time, stopped or released from before the end of their
-    // 20 ms tone to after their rest.
+    // 20 ms tone to after their rest. A pipeline left behind keeps the
+    // descriptors of its bus.
     void stopsAroundEnd_leaveNothingAboveNull()
     {
         evictPreparations();
+        const qsizetype descriptors = entries("/proc/self/fd");
         for (int round = 0; round < 100; ++round) {
             std::vector<std::shared_ptr<MediaGraph>> graphs(10);
             for (auto &graph : graphs) {
@@ -603,18 +611,18 @@ private slots:
         // A pipeline above NULL keeps its connection to the sound server.
         const QString own = u"process.id = \"%1\""_s.arg(QCoreApplication::applicationPid());
         QTRY_VERIFY_WITH_TIMEOUT(!pactl("clients").contains(own), 10000);
+        QVERIFY(entries("/proc/self/fd") < descriptors + 20);
     }
 
     void preparations_holdTwoAtMost()
     {
-        const auto threads = [] { return QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
         MediaGraph::PrepareAhead(path("g/0.wav"));
         MediaGraph::PrepareAhead(path("g/1.wav"));
         QTest::qWait(2000);
-        const qsizetype twoPrepared = threads();
+        const qsizetype twoPrepared = entries("/proc/self/task");
         for (int i = 2; i < 102; ++i)
             MediaGraph::PrepareAhead(path(u"g/%1.wav"_s.arg(i)));
-        QTRY_VERIFY_WITH_TIMEOUT(threads() <= twoPrepared, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(entries("/proc/self/task") <= twoPrepared, 20000);
     }
 };
 
