@@ -13,7 +13,6 @@ class MusicListProbe
 public:
     explicit MusicListProbe(MusicList &list) : m_list(list) {}
 
-    qint32 listCur() const { return m_list.ListCur; }
     QString slot(int index) const { return m_list.ListFiles.at(index); }
     // Identity of the graph behind ListPos, to see whether it was replaced.
     const void *listPosGraph() const { return m_list.ListPos.get(); }

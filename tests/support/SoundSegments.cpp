@@ -21,7 +21,7 @@ QVector<Segment> findSounds(const Samples &samples, double threshold, double bri
         if (loud && !inSound && (segments.isEmpty() || time - segments.last().end() >= bridgeSeconds))
             segments.append({time, 0});
         if (loud)
-            segments.last().length = time + 0.001 - segments.last().start;
+            segments.last().length = time + double(block) / samples.rate - segments.last().start;
         inSound = loud;
     }
     return segments;
