@@ -1,5 +1,6 @@
 #include "GraphPipeline.h"
 
+#include "OutputSink.h"
 #include "PlayedOut.h"
 
 #include <cstring>
@@ -198,19 +199,9 @@ void GraphPipeline::letOutputThrough()
     m_heldPad.reset();
 }
 
-// After a flushing seek pulsesink's clock can report a time far off the
-// stream's; a pipeline running on it then waits for ever at the end of the
-// stream and never reports it, which stalls a rewound music for good. The
-// pipeline runs on the system clock instead, and the sink plays what it is
-// given without correcting it against its own clock.
 void GraphPipeline::onElementAdded(GstBin *, GstBin *, GstElement *element, gpointer)
 {
-    GObjectClass *type = G_OBJECT_GET_CLASS(element);
-    if (g_object_class_find_property(type, "provide-clock")
-        && g_object_class_find_property(type, "slave-method")) {
-        g_object_set(element, "provide-clock", FALSE, nullptr);
-        gst_util_set_object_arg(G_OBJECT(element), "slave-method", "none");
-    }
+    configureOutputSink(element);
 }
 
 void GraphPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
@@ -219,15 +210,16 @@ void GraphPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
     if (graph->m_audioLinked || !isAudioPad(pad))
         return;
     {
-        // Set before linking, so that nothing, not even the stream's format,
-        // reaches the sink until the hold is lifted.
+        // Set before linking. The stream's format goes through, so the sink
+        // opens its output stream now; audio waits until the hold is lifted.
         std::lock_guard lock(graph->m_holdMutex);
         if (graph->m_holding) {
             graph->m_heldPad.reset(GST_PAD(gst_object_ref(pad)));
+            const auto audioData = GstPadProbeType(GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER
+                                                   | GST_PAD_PROBE_TYPE_BUFFER_LIST);
             graph->m_holdProbe = gst_pad_add_probe(
-                pad, GST_PAD_PROBE_TYPE_BLOCK_DOWNSTREAM,
-                [](GstPad *, GstPadProbeInfo *, gpointer) { return GST_PAD_PROBE_OK; }, nullptr,
-                nullptr);
+                pad, audioData, [](GstPad *, GstPadProbeInfo *, gpointer) { return GST_PAD_PROBE_OK; },
+                nullptr, nullptr);
         }
     }
     GstObjectPtr<GstPad> sinkPad(gst_element_get_static_pad(graph->m_convert, "sink"));

@@ -57,9 +57,9 @@ public:
 
     // Each queues a job and returns its serial, counted from 1 per pipeline.
     // open: sets location and changes to PAUSED; with holdOutput the first
-    // audio data waits before the sink, so no output stream exists yet, until
-    // letOutputThrough. An output stream opened long before it plays starts
-    // late by about as long as it waited.
+    // audio data waits before the sink until letOutputThrough, while the
+    // sink already opens its output stream (configureOutputSink makes such a
+    // stream start on time).
     unsigned open(const QByteArray &location, bool holdOutput);
     unsigned changeState(GstState state);
     // Seeks, then plays on when play is set.

@@ -579,8 +579,9 @@ private slots:
         StoppedServer stopped;
         QElapsedTimer elapsed;
         elapsed.start();
+        // A prepared graph opened its output before the stall, so it is ready.
         if (action.startsWith("RenderFile"))
-            QVERIFY(!MediaGraph::create()->RenderFile(path("g/102.wav")));
+            QCOMPARE(MediaGraph::create()->RenderFile(path("g/102.wav")), action.endsWith("prepared"));
         else if (action == "widget destroyed")
             list.reset();
         else
