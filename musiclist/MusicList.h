@@ -89,8 +89,9 @@ public:
     // Starts opening File on a thread of its own and returns at once, so that
     // a later PlaySound, AddFile or PlayMusic of the same, unchanged file only
     // has to start it. The name is used as given. Keeps the two newest
-    // requests; a file that cannot be opened is simply not prepared. Callable
-    // even before QApplication exists.
+    // requests, each with its output stream open on the sound server and idle
+    // until it plays; a file that cannot be opened is simply not prepared.
+    // Callable even before QApplication exists.
     static void PrepareAhead(const QString &File);
 
     // The mute flag.
