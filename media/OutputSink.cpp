@@ -20,7 +20,7 @@ void startAtStreamStart(GstAudioBaseSink *sink, GstClockTime, GstClockTime, GstC
 {
     if (reason == GST_AUDIO_BASE_SINK_DISCONT_REASON_NO_DISCONT) {
         // The first block is placed; from here on, as any other start.
-        gst_util_set_object_arg(G_OBJECT(sink), "slave-method", "none");
+        gst_audio_base_sink_set_slave_method(sink, GST_AUDIO_BASE_SINK_SLAVE_NONE);
         return;
     }
     if (reason != GST_AUDIO_BASE_SINK_DISCONT_REASON_SYNC_LATENCY)
@@ -41,10 +41,10 @@ void configureOutputSink(GstElement *element)
 {
     if (!GST_IS_AUDIO_BASE_SINK(element))
         return;
-    g_object_set(element, "provide-clock", FALSE, nullptr);
-    gst_audio_base_sink_set_custom_slaving_callback(GST_AUDIO_BASE_SINK(element), &startAtStreamStart,
-                                                    nullptr, nullptr);
-    gst_util_set_object_arg(G_OBJECT(element), "slave-method", "custom");
+    auto *sink = GST_AUDIO_BASE_SINK(element);
+    gst_audio_base_sink_set_provide_clock(sink, FALSE);
+    gst_audio_base_sink_set_custom_slaving_callback(sink, &startAtStreamStart, nullptr, nullptr);
+    gst_audio_base_sink_set_slave_method(sink, GST_AUDIO_BASE_SINK_SLAVE_CUSTOM);
 }
 
 } // namespace Zimbrel::Media
