@@ -37,6 +37,10 @@ void startAtStreamStart(GstAudioBaseSink *sink, GstClockTime, GstClockTime, GstC
 // stream and never reports it, which stalls a rewound music for good. The
 // pipeline runs on the system clock instead, and the sink plays what it is
 // given without correcting it against its own clock.
+//
+// The sink's buffer stays at its 200 ms default: pipewire-pulse derives its
+// cycle from it, and the shorter buffers that shorten a new stream's wait for
+// the next cycle broke sounds up under CPU load.
 void configureOutputSink(GstElement *element)
 {
     if (!GST_IS_AUDIO_BASE_SINK(element))
