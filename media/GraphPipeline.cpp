@@ -65,13 +65,17 @@ bool SerialWorker::post(std::function<void()> job) noexcept
     return true;
 }
 
-std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorker> worker)
+bool gstreamerReady()
 {
-    // Once per process, from whichever thread asks first.
     static std::once_flag once;
     static bool initialised = false;
     std::call_once(once, [] { initialised = gst_init_check(nullptr, nullptr, nullptr); });
-    if (!initialised)
+    return initialised;
+}
+
+std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorker> worker, Tail tail)
+{
+    if (!gstreamerReady())
         return nullptr;
     std::shared_ptr<GraphPipeline> graph(new GraphPipeline);
     graph->m_worker = worker ? std::move(worker) : std::make_shared<SerialWorker>();
@@ -80,7 +84,15 @@ std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorke
     auto decoder = makeElement("decodebin");
     auto convert = makeElement("audioconvert");
     auto resample = makeElement("audioresample");
-    auto sink = makeElement("autoaudiosink");
+    auto sink = makeElement(tail == Tail::Feed ? "appsink" : "autoaudiosink");
+    if (sink && tail == Tail::Feed) {
+        GstCapsPtr caps(gst_caps_from_string("audio/x-raw,format=S16LE,layout=interleaved,"
+                                             "rate=48000,channels=2"));
+        // Decoded ahead of the output, a few blocks at most.
+        g_object_set(sink.get(), "caps", caps.get(), "sync", FALSE, "max-buffers", 8u,
+                     "enable-last-sample", FALSE, nullptr);
+        graph->m_feedSink = sink.get();
+    }
     if (!pipeline || !source || !decoder || !convert || !resample || !sink)
         return nullptr;
     gst_bin_add_many(GST_BIN(pipeline.get()), source.get(), decoder.get(), convert.get(),
@@ -92,6 +104,7 @@ std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorke
     // across a change to NULL, so a job's notices are never lost.
     gst_pipeline_set_auto_flush_bus(GST_PIPELINE(pipeline.get()), FALSE);
     graph->m_bus = adoptFull(gst_element_get_bus(pipeline.get()));
+    gst_bus_set_sync_handler(graph->m_bus.get(), &GraphPipeline::onSyncMessage, graph.get(), nullptr);
     graph->m_source = source.get();
     graph->m_convert = convert.get();
     graph->m_pipeline = std::move(pipeline);
@@ -112,6 +125,7 @@ GraphPipeline::~GraphPipeline()
     // Normally NULL already (release); NULL joins every streaming thread. A
     // hold still on its pad goes with the pad.
     gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    gst_bus_set_sync_handler(m_bus.get(), nullptr, nullptr, nullptr);
     // Messages left on the bus hold the elements that posted them, the
     // pipeline among them: kept, they would keep it alive for good.
     gst_bus_set_flushing(m_bus.get(), TRUE);
@@ -171,6 +185,37 @@ unsigned GraphPipeline::seek(gint64 position, bool play)
         return play ? int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING))
                     : int(GST_STATE_CHANGE_SUCCESS);
     });
+}
+
+unsigned GraphPipeline::playLooping()
+{
+    m_looping = true;
+    return post([this](unsigned) {
+        // A segment seek ends each pass with SEGMENT_DONE instead of the end
+        // of stream, and the sink stays open across it.
+        if (!gst_element_seek(m_pipeline.get(), 1.0, GST_FORMAT_TIME,
+                              GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT),
+                              GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_NONE, -1))
+            return kSeekFailed;
+        return int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING));
+    });
+}
+
+GstBusSyncReply GraphPipeline::onSyncMessage(GstBus *, GstMessage *message, gpointer self)
+{
+    auto *graph = static_cast<GraphPipeline *>(self);
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_SEGMENT_DONE || !graph->m_looping)
+        return GST_BUS_PASS;
+    // The sink still holds the pass's last block: a seek from the worker
+    // reaches the source long before it has been played. Without a flush the
+    // next pass follows in the same segment timeline.
+    graph->post([graph](unsigned) {
+        return gst_element_seek(graph->m_pipeline.get(), 1.0, GST_FORMAT_TIME, GST_SEEK_FLAG_SEGMENT,
+                                GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_NONE, -1)
+                   ? int(GST_STATE_CHANGE_SUCCESS)
+                   : kSeekFailed;
+    });
+    return GST_BUS_DROP;
 }
 
 unsigned GraphPipeline::restOncePlayedOut()

@@ -31,10 +31,16 @@ private:
     GThreadPool *m_pool;
 };
 
+// Whether GStreamer is initialised; initialises it once per process, from
+// whichever thread asks first.
+bool gstreamerReady();
+
 // The GStreamer pipeline behind one MediaGraph:
 //   filesrc ! decodebin ! audioconvert ! audioresample ! autoaudiosink
-// Only the first audio stream is linked; video and other streams are left
-// unlinked, so no video window ever opens.
+// or, for a graph that feeds a channel's output (ChannelOutput), with an
+// appsink taking 48 kHz stereo in place of the audio sink. Only the first
+// audio stream is linked; video and other streams are left unlinked, so no
+// video window ever opens.
 //
 // Every change of state runs as a job on the pipeline's own SerialWorker, in
 // the order asked for: a change waits for the sound server as long as it takes
@@ -47,13 +53,17 @@ private:
 class GraphPipeline : public std::enable_shared_from_this<GraphPipeline>
 {
 public:
+    enum class Tail { Speaker, Feed };
     // Nullptr when GStreamer cannot be initialised or an element is missing.
     // Jobs run on worker, or on a new one.
-    static std::shared_ptr<GraphPipeline> create(std::shared_ptr<SerialWorker> worker = {});
+    static std::shared_ptr<GraphPipeline> create(std::shared_ptr<SerialWorker> worker = {},
+                                                 Tail tail = Tail::Speaker);
     ~GraphPipeline();
 
     GstElement *element() const { return m_pipeline.get(); }
     GstBus *bus() const { return m_bus.get(); }
+    // The appsink of a Feed pipeline; nullptr otherwise.
+    GstElement *feedSink() const { return m_feedSink; }
 
     // Each queues a job and returns its serial, counted from 1 per pipeline.
     // open: sets location and changes to PAUSED; with holdOutput the first
@@ -64,6 +74,9 @@ public:
     unsigned changeState(GstState state);
     // Seeks, then plays on when play is set.
     unsigned seek(gint64 position, bool play);
+    // Plays from the start and, at each end, on from the start again in the
+    // same stream: the next pass follows the last sample with no flush.
+    unsigned playLooping();
     // For a stream played to its end: waits until the sound server has played
     // its audio out (waitUntilPlayedOut), then changes to PAUSED. Any job posted
     // later cancels it within a few milliseconds; its result is then
@@ -85,6 +98,7 @@ private:
     static void onElementAdded(GstBin *pipeline, GstBin *bin, GstElement *element, gpointer);
     static void onPadAdded(GstElement *decoder, GstPad *pad, gpointer self);
     static void onNoMorePads(GstElement *decoder, gpointer self);
+    static GstBusSyncReply onSyncMessage(GstBus *bus, GstMessage *message, gpointer self);
 
     std::shared_ptr<SerialWorker> m_worker;
     GstObjectPtr<GstElement> m_pipeline;
@@ -92,10 +106,12 @@ private:
     // Owned by the pipeline, valid as long as it is.
     GstElement *m_source = nullptr;
     GstElement *m_convert = nullptr;
+    GstElement *m_feedSink = nullptr;
     std::optional<SignalConnection> m_elementAdded, m_padAdded, m_noMorePads;
 
     std::atomic<unsigned> m_serial{0};
     std::atomic<bool> m_audioLinked{false};
+    std::atomic<bool> m_looping{false};
     // The hold before the sink: set by open, read on the streaming
     // thread that exposes the pad, lifted from the owner's thread.
     std::mutex m_holdMutex;

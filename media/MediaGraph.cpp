@@ -1,5 +1,6 @@
 #include "MediaGraph.h"
 
+#include "ChannelOutput.h"
 #include "GraphPipeline.h"
 #include "PreparedGraphs.h"
 
@@ -22,6 +23,10 @@ using Clock = std::chrono::steady_clock;
 // one that never will.
 constexpr std::chrono::milliseconds kPrerollTimeout{3000};
 
+// Posted on a graph's bus once its audio has been heard to its end on a
+// channel output, so that its news reaches the owner's thread.
+constexpr const char *kHeardNotice = "zimbrel-heard";
+
 void logError(GstMessage *message)
 {
     g_autoptr(GError) error = nullptr;
@@ -33,10 +38,15 @@ void logError(GstMessage *message)
 
 } // namespace
 
-std::shared_ptr<MediaGraph> MediaGraph::create()
+std::shared_ptr<MediaGraph> MediaGraph::create(std::shared_ptr<ChannelOutput> output)
 {
-    auto pipeline = GraphPipeline::create();
-    return pipeline ? std::shared_ptr<MediaGraph>(new MediaGraph(std::move(pipeline))) : nullptr;
+    using Tail = GraphPipeline::Tail;
+    auto pipeline = GraphPipeline::create({}, output ? Tail::Feed : Tail::Speaker);
+    if (!pipeline)
+        return nullptr;
+    std::shared_ptr<MediaGraph> graph(new MediaGraph(std::move(pipeline)));
+    graph->m_output = std::move(output);
+    return graph;
 }
 
 MediaGraph::MediaGraph(std::shared_ptr<GraphPipeline> pipeline)
@@ -46,6 +56,8 @@ MediaGraph::MediaGraph(std::shared_ptr<GraphPipeline> pipeline)
 
 MediaGraph::~MediaGraph()
 {
+    if (m_item)
+        m_output->withdraw(m_item);
     m_pipeline->release();
 }
 
@@ -61,7 +73,9 @@ bool MediaGraph::RenderFile(const QString &fileName)
     const auto deadline = Clock::now() + kPrerollTimeout;
     m_failed = m_noAudio = m_prerolled = m_atEnd = false;
     m_rest = 0;
-    if (auto prepared = PreparedGraphs::take(path, *identity, deadline)) {
+    // Prepared pipelines play through an output stream of their own.
+    auto prepared = m_output ? nullptr : PreparedGraphs::take(path, *identity, deadline);
+    if (prepared) {
         m_busNotifier.reset();
         m_pipeline->release();
         m_pipeline = std::move(prepared);
@@ -78,9 +92,22 @@ bool MediaGraph::RenderFile(const QString &fileName)
         return m_failed || m_noAudio || (m_done >= m_posted && m_prerolled);
     });
     m_rendered = settled && !m_failed && !m_noAudio && m_pipeline->audioLinked();
-    if (!m_rendered)
+    if (!m_rendered) {
         m_posted = m_pipeline->changeState(GST_STATE_NULL);
-    return m_rendered;
+        return false;
+    }
+    if (m_output) {
+        // Until the whole item has been fed, its length is what the file says.
+        StopTime();
+        m_item = std::make_shared<OutputItem>(
+            GstObjectPtr<GstElement>(GST_ELEMENT(gst_object_ref(m_pipeline->feedSink()))));
+        m_item->heardToEnd = [bus = std::shared_ptr<GstBus>(GST_BUS(gst_object_ref(m_pipeline->bus())),
+                                                           gst_object_unref)] {
+            gst_bus_post(bus.get(), gst_message_new_application(
+                                        nullptr, gst_structure_new_empty(kHeardNotice)));
+        };
+    }
+    return true;
 }
 
 bool MediaGraph::Run()
@@ -88,6 +115,8 @@ bool MediaGraph::Run()
     popAll();
     if (!m_rendered || m_failed)
         return false;
+    if (m_item)
+        return runOnOutput(false);
     // Playing out its end, the stream runs already; a change now would only
     // cancel its rest, and the end would never count.
     if (m_rest)
@@ -97,10 +126,41 @@ bool MediaGraph::Run()
     return true;
 }
 
+bool MediaGraph::RunAfter(const MediaGraph &previous)
+{
+    popAll();
+    if (!m_rendered || m_failed)
+        return false;
+    if (!m_item)
+        return Run();
+    return runOnOutput(previous.m_item && previous.m_output == m_output && previous.m_state == Running);
+}
+
+bool MediaGraph::runOnOutput(bool chained)
+{
+    // The decoder runs ahead of the output, as far as its appsink holds.
+    m_posted = m_pipeline->changeState(GST_STATE_PLAYING);
+    chained ? m_output->append(m_item) : m_output->start(m_item);
+    m_state = Running;
+    return true;
+}
+
+bool MediaGraph::RunLooping()
+{
+    popAll();
+    if (!m_rendered || m_failed || m_item)
+        return false;
+    m_posted = m_pipeline->playLooping();
+    m_state = Running;
+    return true;
+}
+
 void MediaGraph::Stop()
 {
     if (!m_rendered || m_state == Stopped)
         return;
+    if (m_item)
+        m_output->withdraw(m_item);
     // Read while GStreamer still answers: these are the values kept from now on.
     CurrentPosition();
     StopTime();
@@ -123,6 +183,8 @@ std::optional<int> MediaGraph::GetState(int timeoutMs)
 std::optional<double> MediaGraph::CurrentPosition()
 {
     popAll();
+    if (m_item)
+        return heardPosition();
     if (m_atEnd)
         return StopTime();
     // Past the end of the stream the server still plays its last audio:
@@ -140,6 +202,8 @@ std::optional<double> MediaGraph::CurrentPosition()
 std::optional<double> MediaGraph::StopTime()
 {
     popAll();
+    if (m_item && m_item->end >= 0)
+        return double(m_item->end - m_item->start) / ChannelOutput::kRate;
     if (m_endTime)
         return m_endTime;
     if (auto duration = query(true))
@@ -155,7 +219,7 @@ std::optional<double> MediaGraph::StopTime()
 bool MediaGraph::PutCurrentPosition(double seconds)
 {
     popAll();
-    if (!m_rendered || m_state == Stopped || m_failed || seconds < 0)
+    if (m_item || !m_rendered || m_state == Stopped || m_failed || seconds < 0)
         return false;
     m_endBeforeSeek = std::exchange(m_atEnd, false) || std::exchange(m_rest, 0u) != 0;
     m_endTime.reset();
@@ -251,11 +315,14 @@ void MediaGraph::handle(GstMessage *message)
         break;
     case GST_MESSAGE_ERROR:
         logError(message);
+        if (m_item)
+            m_item->sourceFailed = true;
         // A stream that broke off has ended: whoever waits for its end moves on.
         m_failed = m_atEnd = true;
         break;
     case GST_MESSAGE_EOS:
-        if (m_state == Stopped)
+        // Fed to a channel output, the item ends when it has been heard there.
+        if (m_state == Stopped || m_item)
             break;
         // Playing on at its end, the output would feed silence to the sound
         // server, waking the process many times a second for as long as the
@@ -273,6 +340,18 @@ void MediaGraph::handle(GstMessage *message)
         m_noAudio = m_noAudio || isNoAudioNotice(message);
         break;
     }
+}
+
+// Read from what the output publishes; nothing here waits on the pipeline.
+std::optional<double> MediaGraph::heardPosition()
+{
+    if (m_state == Stopped)
+        return m_lastPosition;
+    const std::int64_t start = m_item->start, end = m_item->end, heard = m_output->heard();
+    if (end >= 0 && heard >= end)
+        return m_lastPosition = StopTime();
+    m_lastPosition = start < 0 ? 0.0 : double(std::max<std::int64_t>(heard - start, 0)) / ChannelOutput::kRate;
+    return m_lastPosition;
 }
 
 std::optional<double> MediaGraph::query(bool duration) const

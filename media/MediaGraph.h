@@ -13,7 +13,9 @@ typedef struct _GstMessage GstMessage;
 
 namespace Zimbrel::Media {
 
+class ChannelOutput;
 class GraphPipeline;
+struct OutputItem;
 
 // One playback of one local audio file: the object behind a sound, a music or
 // a playlist item. Holders share it through std::shared_ptr; when the last
@@ -30,8 +32,10 @@ public:
     // Graph states as GetState reports them.
     enum State { Stopped = 0, Paused = 1, Running = 2 };
 
-    // A new, empty graph; nullptr when GStreamer cannot be initialised.
-    static std::shared_ptr<MediaGraph> create();
+    // A new, empty graph; nullptr when GStreamer cannot be initialised. With
+    // an output, the graph plays through that channel output instead of an
+    // output stream of its own, and reports its position as heard there.
+    static std::shared_ptr<MediaGraph> create(std::shared_ptr<ChannelOutput> output = {});
 
     // Starts preparing a file and returns at once: a graph that renders the
     // same, unchanged file later only has to run it. Callable from any
@@ -49,6 +53,12 @@ public:
 
     // Starts playback and returns at once.
     bool Run();
+    // On a channel output: starts playback where previous ends, with no gap,
+    // while previous plays on the same output; else as Run.
+    bool RunAfter(const MediaGraph &previous);
+    // Runs so that each time the stream reaches its end it plays on from the
+    // start, with no gap between passes.
+    bool RunLooping();
 
     // Stops playback. Never fails; position and stop time keep their last values.
     void Stop();
@@ -83,8 +93,14 @@ private:
     void relayToTarget();
     // Nothing once stopped.
     std::optional<double> query(bool duration) const;
+    // Position and stop time as heard on the channel output.
+    std::optional<double> heardPosition();
+    bool runOnOutput(bool chained);
 
     std::shared_ptr<GraphPipeline> m_pipeline;
+    // Set for a graph that plays through a channel output.
+    std::shared_ptr<ChannelOutput> m_output;
+    std::shared_ptr<OutputItem> m_item;
     QPointer<QWidget> m_notifyTarget;
     bool m_rendered = false;
     // What GetState reports once rendered.

@@ -22,7 +22,7 @@ bool MusicList::PlayMusic(QString &File, bool PlayMusicStat)
         MusicGraph = Media::MediaGraph::create();
         if (MusicGraph && MusicGraph->RenderFile(File)) {
             MusicGraph->SetNotifyWindow(MusicPict);
-            if (MusicGraph->Run())
+            if (PlayMusicStat ? MusicGraph->RunLooping() : MusicGraph->Run())
                 return true;
         }
     } catch (...) {

@@ -1,5 +1,6 @@
 #include "MusicList.h"
 
+#include "ChannelOutput.h"
 #include "MediaGraph.h"
 #include "Twips.h"
 
@@ -43,7 +44,11 @@ MusicList::MusicList(QWidget *parent)
 }
 
 // Members release their graphs here, which silences every channel.
-MusicList::~MusicList() = default;
+MusicList::~MusicList()
+{
+    if (ListOutput)
+        ListOutput->shutdown();
+}
 
 bool MusicList::Init(int MusInterval)
 {
@@ -52,6 +57,8 @@ bool MusicList::Init(int MusInterval)
     MusTim->setInterval(MusInterval);
     ListEnd = 1;
     ListCur = ListEnd;
+    // No later item of the list is heard; the current one plays to its end.
+    ListNext.reset();
     return true;
 }
 

@@ -14,6 +14,7 @@ class QTimer;
 namespace Zimbrel {
 
 namespace Media {
+class ChannelOutput;
 class MediaGraph;
 }
 
@@ -186,6 +187,7 @@ private:
 
     // Playlist.
     void PlayCurrent();
+    GraphPtr newListGraph();
     void PrepareNext();
     void StopCurrent();
     void MusTim_Timer();
@@ -212,6 +214,11 @@ private:
     qint32 ListCur = 0;
     bool LoopStat = false;
     GraphPtr ListPos;
+    // The playlist's one output stream, made when the list first plays; the
+    // item after the current one, already running behind it there, and its slot.
+    std::shared_ptr<Media::ChannelOutput> ListOutput;
+    GraphPtr ListNext;
+    qint32 ListNextSlot = 0;
 };
 
 } // namespace Zimbrel

@@ -1,5 +1,6 @@
 #include "MusicList.h"
 
+#include "ChannelOutput.h"
 #include "GraphHandling.h"
 
 #include <QTimer>
@@ -49,6 +50,7 @@ void MusicList::Clear()
 {
     MusTim->stop();
     StopCurrent();
+    ListNext.reset();
     ListEnd = kFirstSlot;
     ListCur = ListEnd;
 }
@@ -73,9 +75,17 @@ float MusicList::Position() const
 void MusicList::PlayCurrent()
 {
     try {
+        // Already running behind the item before, from that item's last sample on.
+        if (ListNext && ListNextSlot == ListCur) {
+            ListGraph = std::move(ListNext);
+            ListGraph->SetNotifyWindow(ListPict);
+            ListPos = ListGraph;
+            return;
+        }
+        ListNext.reset();
         // The previous graph goes without a Stop: if it still plays, ListPos
         // keeps it sounding until this item has started.
-        ListGraph = Media::MediaGraph::create();
+        ListGraph = newListGraph();
         if (ListGraph && isSlot(ListCur) && ListGraph->RenderFile(ListFiles[ListCur])) {
             ListGraph->SetNotifyWindow(ListPict);
             if (ListGraph->Run()) {
@@ -88,13 +98,25 @@ void MusicList::PlayCurrent()
     StopCurrent();
 }
 
-// The gap between two items is the time the next item takes to start: opened
-// ahead, it only has to run. Its start waits for the poll only when the end's
-// notification is late.
+MusicList::GraphPtr MusicList::newListGraph()
+{
+    if (!ListOutput)
+        ListOutput = Media::ChannelOutput::create();
+    return Media::MediaGraph::create(ListOutput);
+}
+
+// The next item runs behind the current one on the list's output as soon as
+// both are known, so its first sample follows the current one's last with no
+// gap; the tick then only has to see that the current one has been heard out.
 void MusicList::PrepareNext()
 {
-    if (isSlot(ListCur + 1) && ListCur + 1 < ListEnd)
-        Media::MediaGraph::PrepareAhead(ListFiles[ListCur + 1]);
+    if (!ListGraph || ListNext || !isSlot(ListCur + 1) || ListCur + 1 >= ListEnd)
+        return;
+    GraphPtr next = newListGraph();
+    if (next && next->RenderFile(ListFiles[ListCur + 1]) && next->RunAfter(*ListGraph)) {
+        ListNext = std::move(next);
+        ListNextSlot = ListCur + 1;
+    }
 }
 
 void MusicList::StopCurrent()

@@ -23,6 +23,14 @@ namespace {
 constexpr double kWhole = 0.005;
 // Sound reaches the recording a little after the call that starts or stops it.
 constexpr double kLatency = 0.15;
+// Two-level tones (twoLevelTone) played one after another: a list's items,
+// and the clips of 1234 in the order Number queues them.
+constexpr double kItems[] = {0.15, 0.13, 0.19, 0.17, 0.20, 0.14, 0.18, 0.16};
+constexpr std::pair<int, double> kClips[] = {{51, 0.13}, {31, 0.17}, {22, 0.15}, {30, 0.19}, {4, 0.14}};
+// A seam a listener hears: a pass or an item longer or shorter by 2 ms.
+constexpr double kSeam = 0.001;
+// What a new output stream may lose at its start: a few of its first samples.
+constexpr double kStreamStart = 0.003;
 
 QString pactl(const QString &list)
 {
@@ -97,31 +105,26 @@ class TestMusicList : public QObject
         QTest::newRow("PipeWire") << "PIPEWIRE"_ba;
     }
 
-    // Plays on the row's sound server while recording it, and returns the
-    // sounds heard. On a busy machine PipeWire can miss a cycle, which splits
-    // or shortens a sound: while `heard` rejects a recording, it is made again,
-    // three times at most.
-    QVector<Segment> hear(const std::function<void(NullSinkRecorder &)> &play,
-                          const std::function<bool(const QVector<Segment> &)> &heard)
+    // Plays on the row's sound server while recording it, once: a recording
+    // that shows a fault fails the row, whatever the cause.
+    Samples record(const std::function<void(NullSinkRecorder &)> &play)
     {
         QFETCH(QByteArray, server);
         qputenv("PULSE_SERVER", qgetenv("ZIMBREL_TEST_" + server + "_SERVER"));
-        QVector<Segment> sounds;
-        for (int attempt = 0; attempt < 3 && (attempt == 0 || !heard(sounds)); ++attempt) {
-            evictPreparations();
-            NullSinkRecorder recorder;
-            MusicList warmUp;
-            // The first stream beside the recorder changes PipeWire's cycle,
-            // and the change can drop audio at its start: a silence takes it.
-            if (!recorder.start() || !warmUp.PlaySound(path("silence.wav")))
-                return {};
-            QTest::qWait(300);
-            play(recorder);
-            if (QTest::currentTestFailed())
-                return {};
-            sounds = findSounds(recorder.stop(), 0.02, 0.0005);
-        }
-        return sounds;
+        evictPreparations();
+        NullSinkRecorder recorder;
+        MusicList warmUp;
+        // The first stream beside the recorder changes PipeWire's cycle,
+        // and the change can drop audio at its start: a silence takes it.
+        if (!recorder.start() || !warmUp.PlaySound(path("silence.wav")))
+            return {};
+        QTest::qWait(300);
+        play(recorder);
+        return recorder.stop();
+    }
+    QVector<Segment> hear(const std::function<void(NullSinkRecorder &)> &play)
+    {
+        return findSounds(record(play), 0.02, 0.0005);
     }
 
 private slots:
@@ -137,6 +140,12 @@ private slots:
         for (int i = 0; i < 103; ++i)
             QVERIFY(!writeToneWave(path(u"g/%1.wav"_s.arg(i)), 0.05, 440).isEmpty());
         // n/: the clips of 1234, of distinct lengths.
+        QVERIFY(QDir().mkpath("s/n") && writeWave(path("s/loop.wav"), twoLevelTone(0.2))
+                && writeWave(path("s/long.wav"), twoLevelTone(0.6)));
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(writeWave(path(u"s/%1.wav"_s.arg(i)), twoLevelTone(kItems[i])));
+        for (const auto &[clip, seconds] : kClips)
+            QVERIFY(writeWave(path(u"s/n/%1.wav"_s.arg(clip)), twoLevelTone(seconds)));
         for (const auto &[name, seconds] : {std::pair("a", 0.12), {"long", 0.6}, {"g/long", 3.0}, {"other", 0.3},
                                             {"g/end", 0.02}, {"n/51", 0.06}, {"n/31", 0.17}, {"n/22", 0.1},
                                             {"n/30", 0.21}, {"n/4", 0.14}})
@@ -482,68 +491,143 @@ private slots:
             sendMove(list, "ListPict");
             QTest::qWait(400);
             QCOMPARE(list.Count(), 0);
-        }, heard);
+        });
         QVERIFY2(heard(sounds), describe(sounds));
     }
 
-    void musicLoop_data()
+    void musicOnce_data()
     {
         QTest::addColumn<QByteArray>("server");
-        QTest::addColumn<int>("flag"); // -1: omitted
         QTest::addColumn<QString>("file");
-        QTest::newRow("PulseAudio, looping by default") << "PULSEAUDIO"_ba << -1 << "pass.wav";
-        QTest::newRow("PipeWire, looping asked for") << "PIPEWIRE"_ba << 1 << "pass.wav";
-        QTest::newRow("PipeWire, once") << "PIPEWIRE"_ba << 0 << "pass.wav";
+        QTest::newRow("PipeWire") << "PIPEWIRE"_ba << "pass.wav";
         // MP3 pads its end: position and stop time must still meet there.
-        QTest::newRow("PulseAudio, once, MP3") << "PULSEAUDIO"_ba << 0 << "pass.mp3";
+        QTest::newRow("PulseAudio, MP3") << "PULSEAUDIO"_ba << "pass.mp3";
     }
 
-    // The graph reports its end to MusicPict as a mouse move on the UI thread,
-    // which rewinds a looping music; pointer moves over MusicPict mid-pass
-    // change nothing. Once, the music rests at its end: still running, its
-    // position its stop time, its output corked so it feeds the server no
-    // silence.
-    void musicLoop()
+    // Played once, a music is heard whole and rests at its end: still
+    // running, its position its stop time, its output corked so it feeds the
+    // server no silence. The graph's news and pointer moves over MusicPict
+    // do not rewind it.
+    void musicOnce()
     {
-        QFETCH(int, flag);
         QFETCH(QString, file);
-        const bool loops = flag != 0;
-        double stoppedAt = 0;
-        const auto heard = [&](const QVector<Segment> &sounds) {
-            if (!loops)
-                return lengthsAre(sounds, {{0.2, file.endsWith("mp3") ? 0.03 : kWhole}});
-            // Whole passes, each begun as the one before ends, until the stop;
-            // silent at once after.
-            bool whole = sounds.size() > 3 && sounds.last().end() < stoppedAt + kLatency;
-            for (qsizetype i = 1; i < sounds.size(); ++i) {
-                const Segment pass = sounds[i - 1];
-                whole = whole && (pass.end() > stoppedAt - 0.1 || qAbs(pass.length - 0.2) < kWhole)
-                        && qAbs(sounds[i].start - pass.start - 0.29) < 0.05;
-            }
-            return whole;
-        };
-        const QVector<Segment> sounds = hear([&](NullSinkRecorder &recorder) {
+        const QVector<Segment> sounds = hear([&](NullSinkRecorder &) {
             MusicList list;
             MusicListProbe probe(list);
-            QVERIFY(flag < 0 ? list.PlayMusic(path(file)) : list.PlayMusic(path(file), flag == 1));
-            QCOMPARE(probe.loopStat(), loops);
-            for (int step = 0; step < 55; ++step) {
+            QVERIFY(list.PlayMusic(path(file), false));
+            QVERIFY(!probe.loopStat());
+            for (int step = 0; step < 40; ++step) {
                 sendMove(list, "MusicPict");
                 QTest::qWait(20);
             }
-            stoppedAt = recorder.secondsSinceStart();
-            if (!loops) {
-                const auto graph = probe.musicGraph();
-                QVERIFY(graph && graph->GetState(100) == MediaGraph::Running);
-                QCOMPARE(graph->CurrentPosition(), graph->StopTime());
-                QVERIFY(qAbs(*graph->StopTime() - 0.25) < (file.endsWith("mp3") ? 0.06 : 0.01));
-                QTRY_VERIFY(pactl("sink-inputs").contains("Corked: yes"));
-            }
+            const auto graph = probe.musicGraph();
+            QVERIFY(graph && graph->GetState(100) == MediaGraph::Running);
+            QCOMPARE(graph->CurrentPosition(), graph->StopTime());
+            QVERIFY(qAbs(*graph->StopTime() - 0.25) < (file.endsWith("mp3") ? 0.06 : 0.01));
+            QTRY_VERIFY(pactl("sink-inputs").contains("Corked: yes"));
             list.StopMusic();
-            QVERIFY(!probe.musicGraph() && probe.loopStat() == loops);
+            QVERIFY(!probe.musicGraph() && !probe.loopStat());
+        });
+        QVERIFY2(lengthsAre(sounds, {{0.2, file.endsWith("mp3") ? 0.03 : kWhole}}), describe(sounds));
+    }
+
+    void seamless_data()
+    {
+        QTest::addColumn<QByteArray>("server");
+        QTest::addColumn<QString>("sequence");
+        for (const char *server : {"PULSEAUDIO", "PIPEWIRE"}) {
+            for (const char *sequence : {"loop", "Init(20)", "Init(200)", "Number(1234)", "Init mid-item",
+                                         "every channel stopped"})
+                QTest::newRow(qPrintable(u"%1, %2"_s.arg(server, sequence))) << QByteArray(server) << sequence;
+        }
+    }
+
+    // A looping music's passes, a list's items and a number's clips follow
+    // one another in one stream: each as long as its file to the sample
+    // block, no silence of 1 ms between them, and nothing after the stop.
+    void seamless()
+    {
+        QFETCH(QString, sequence);
+        QVector<double> lengths;
+        double stoppedAt = 1e9;
+        const Samples recording = record([&](NullSinkRecorder &recorder) {
+            MusicList list;
+            MusicListProbe probe(list);
+            if (sequence == "loop") {
+                QVERIFY(list.PlayMusic(path("s/loop.wav")) && probe.loopStat());
+                for (int step = 0; step < 225; ++step) {
+                    sendMove(list, "MusicPict"); // news of the graph's, or the pointer's
+                    QTest::qWait(20);
+                }
+                stoppedAt = recorder.secondsSinceStart();
+                list.StopMusic();
+                QTest::qWait(400);
+                return;
+            }
+            list.FoldMus(path(sequence == "Number(1234)" ? "s/n" : "s"), "wav");
+            if (sequence.startsWith("Init ") || sequence.startsWith("every")) {
+                // The item after the long one is queued behind it at once,
+                // and withdrawn by Init, or by Clear with everything else.
+                const bool stops = sequence.startsWith("every");
+                QVERIFY(list.Init(20) && list.AddFile("long") && list.AddFile("0"));
+                if (stops)
+                    QVERIFY(list.PlaySound(path("s/long.wav"), false) && list.PlayMusic(path("s/loop.wav")));
+                QTest::qWait(250);
+                stoppedAt = recorder.secondsSinceStart();
+                if (stops) {
+                    list.Clear();
+                    list.StopSound();
+                    list.StopMusic();
+                } else {
+                    QVERIFY(list.Init(20));
+                    lengths = {0.6};
+                }
+                QTest::qWait(800);
+                QCOMPARE(list.Count(), 0);
+                return;
+            }
+            if (sequence == "Number(1234)") {
+                QVERIFY(list.Init(20));
+                list.Number(1234);
+                for (const auto &clip : kClips)
+                    lengths << clip.second;
+            } else {
+                QVERIFY(list.Init(sequence == "Init(20)" ? 20 : 200));
+                for (int i = 0; i < 8; ++i)
+                    QVERIFY(list.AddFile(QString::number(i)));
+                lengths = QVector<double>(std::begin(kItems), std::end(kItems));
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(!probe.timerOn(), 5000);
+            QCOMPARE(probe.state(), "count 0, slot 1, no graph, timer off");
             QTest::qWait(300);
-        }, heard);
-        QVERIFY2(heard(sounds), describe(sounds));
+        });
+        const Seams seams = findSeams(recording);
+        QString heard;
+        for (qsizetype i = 1; i < seams.onsets.size(); ++i)
+            heard += u" %1"_s.arg((seams.onsets[i] - seams.onsets[i - 1]) * 1000, 0, 'f', 1);
+        heard += u" | holes %1 | end %2"_s.arg(seams.holes.size()).arg((seams.end - seams.onsets.value(0)) * 1000);
+        const QByteArray why = heard.toUtf8();
+        if (sequence.startsWith("every")) {
+            QVERIFY2(seams.end < stoppedAt + kLatency, why.constData());
+            return;
+        }
+        QVERIFY2(seams.holes.isEmpty(), why.constData());
+        if (sequence == "loop") {
+            QVERIFY2(seams.onsets.size() >= 20, why.constData());
+            for (qsizetype i = 1; i < seams.onsets.size(); ++i)
+                QVERIFY2(qAbs(seams.onsets[i] - seams.onsets[i - 1] - 0.2) < (i == 1 ? kStreamStart : kSeam),
+                         why.constData());
+            QVERIFY2(seams.end < stoppedAt + kLatency, why.constData());
+            return;
+        }
+        QVERIFY2(seams.onsets.size() == lengths.size(), why.constData());
+        for (qsizetype i = 0; i < lengths.size(); ++i) {
+            // The last one ends where its tone last rises above silence; a
+            // new stream's first sound may lose a block at its start.
+            const bool last = i + 1 == lengths.size();
+            const double heardFor = (last ? seams.end : seams.onsets[i + 1]) - seams.onsets[i];
+            QVERIFY2(qAbs(heardFor - lengths[i]) < (last || i == 0 ? kStreamStart : kSeam), why.constData());
+        }
     }
 
     void secondMusic_data()

@@ -27,6 +27,32 @@ QVector<Segment> findSounds(const Samples &samples, double threshold, double bri
     return segments;
 }
 
+Seams findSeams(const Samples &samples)
+{
+    Seams seams;
+    const int loud = 32767 / 4, audible = 32767 / 100;
+    const qsizetype calm = samples.rate / 100, hole = samples.rate / 1000;
+    qsizetype lastLoud = -calm, lastAudible = -1, firstOnset = -1;
+    for (qsizetype i = 0; i < samples.data.size(); ++i) {
+        const int level = std::abs(int(samples.data[i]));
+        // A loud part begins after 10 ms without one; it lasts 20 ms.
+        if (level >= loud && i - lastLoud >= calm) {
+            seams.onsets << double(i) / samples.rate;
+            if (firstOnset < 0)
+                firstOnset = i;
+        }
+        if (level >= loud)
+            lastLoud = i;
+        if (level < audible)
+            continue;
+        if (firstOnset >= 0 && lastAudible >= firstOnset && i - lastAudible > hole)
+            seams.holes << double(i - lastAudible - 1) / samples.rate;
+        lastAudible = i;
+    }
+    seams.end = double(lastAudible + 1) / samples.rate;
+    return seams;
+}
+
 bool lengthsAre(const QVector<Segment> &segments, const QVector<std::pair<double, double>> &expected)
 {
     bool alike = segments.size() == expected.size();

@@ -25,6 +25,17 @@ QVector<Segment> findSounds(const Samples &samples, double threshold = 0.02,
 // segment as long as its pair allows.
 bool lengthsAre(const QVector<Segment> &segments, const QVector<std::pair<double, double>> &expected);
 
+// Where two-level tones (twoLevelTone) start in a recording, and the holes
+// between the first start and the last sound, in seconds.
+struct Seams {
+    QVector<double> onsets;
+    // Every stretch of 1 ms or more quieter than 1% of full scale.
+    QVector<double> holes;
+    // The end of the last sound.
+    double end = 0;
+};
+Seams findSeams(const Samples &samples);
+
 // "start+length ..." in seconds, for failure messages.
 QByteArray describe(const QVector<Segment> &segments);
 

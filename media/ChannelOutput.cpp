@@ -1,0 +1,293 @@
+#include "ChannelOutput.h"
+
+#include "GraphPipeline.h"
+#include "OutputSink.h"
+#include "PlayedOut.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+
+#include <algorithm>
+
+namespace Zimbrel::Media {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kBytesPerSample = 4; // S16LE, two channels
+// Fed ahead of the sink's own buffer: enough to bridge a late wake-up of this
+// thread, little enough that a withdrawn item is not already on its way.
+constexpr guint64 kAheadBytes = ChannelOutput::kRate * kBytesPerSample / 50; // 20 ms
+// How often heard() is brought up to date while anything plays.
+constexpr auto kPoll = 3ms;
+// A stream with less than this left unheard may run dry before the next item
+// reaches the server; that item then starts a stream of its own once the
+// last one has been played out.
+constexpr std::int64_t kLeastLead = ChannelOutput::kRate / 50; // 20 ms
+
+// A cut reaches the server a little after the position says the cut point
+// is heard: closing the stream this much earlier leaves nothing after it.
+constexpr std::int64_t kCutLead = ChannelOutput::kRate * 3 / 1000; // 3 ms
+
+GstObjectPtr<GstElement> makeElement(const char *factory)
+{
+    return adoptFloating(gst_element_factory_make(factory, nullptr));
+}
+
+void configureAdded(GstBin *, GstBin *, GstElement *element, gpointer)
+{
+    configureOutputSink(element);
+}
+
+GstClockTime toTime(std::int64_t samples)
+{
+    return gst_util_uint64_scale_int(guint64(samples), GST_SECOND, ChannelOutput::kRate);
+}
+
+} // namespace
+
+std::shared_ptr<ChannelOutput> ChannelOutput::create()
+{
+    if (!gstreamerReady())
+        return nullptr;
+    std::shared_ptr<ChannelOutput> output(new ChannelOutput);
+    auto pipeline = adoptFloating(gst_pipeline_new(nullptr));
+    auto source = makeElement("appsrc");
+    auto convert = makeElement("audioconvert");
+    auto resample = makeElement("audioresample");
+    auto sink = makeElement("autoaudiosink");
+    if (pipeline && source && convert && resample && sink) {
+        GstCapsPtr caps(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout",
+                                            G_TYPE_STRING, "interleaved", "rate", G_TYPE_INT, kRate,
+                                            "channels", G_TYPE_INT, 2, nullptr));
+        g_object_set(source.get(), "caps", caps.get(), "format", GST_FORMAT_TIME, "is-live", FALSE,
+                     "block", FALSE, "max-bytes", guint64(4 * kAheadBytes), nullptr);
+        gst_bin_add_many(GST_BIN(pipeline.get()), source.get(), convert.get(), resample.get(),
+                         sink.get(), nullptr);
+        if (gst_element_link_many(source.get(), convert.get(), resample.get(), sink.get(), nullptr)) {
+            g_signal_connect(pipeline.get(), "deep-element-added", G_CALLBACK(&configureAdded), nullptr);
+            output->m_appSrc = source.get();
+            output->m_pipeline = std::move(pipeline);
+        }
+    }
+    if (!output->m_pipeline)
+        return nullptr;
+    try {
+        std::thread([self = output] { self->run(); }).detach();
+    } catch (...) {
+        return nullptr;
+    }
+    return output;
+}
+
+void ChannelOutput::shutdown()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+        m_queue.clear();
+        m_playing.clear();
+        m_news = true;
+    }
+    m_wake.notify_all();
+}
+
+void ChannelOutput::start(const std::shared_ptr<OutputItem> &item)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.clear();
+        m_playing.clear();
+        // Everything in the stream now is cut as soon as the thread wakes.
+        m_cutAt = 0;
+        m_queue.push_back(item);
+        m_news = true;
+    }
+    m_wake.notify_all();
+}
+
+void ChannelOutput::append(const std::shared_ptr<OutputItem> &item)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(item);
+        m_news = true;
+    }
+    m_wake.notify_all();
+}
+
+void ChannelOutput::withdraw(const std::shared_ptr<OutputItem> &item)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (item->end >= 0 && m_heard >= item->end)
+            return;
+        const auto inQueue = std::find(m_queue.begin(), m_queue.end(), item);
+        const auto inPlaying = std::find(m_playing.begin(), m_playing.end(), item);
+        if (inQueue != m_queue.end()) {
+            m_queue.erase(inQueue, m_queue.end());
+        } else if (inPlaying != m_playing.end()) {
+            m_playing.erase(inPlaying, m_playing.end());
+            m_queue.clear();
+        } else {
+            return;
+        }
+        // Fed in part or whole: silenced from its first sample on.
+        if (item->start >= 0)
+            m_cutAt = m_cutAt < 0 ? item->start.load() : std::min(m_cutAt, item->start.load());
+        m_news = true;
+    }
+    m_wake.notify_all();
+}
+
+void ChannelOutput::run()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_quit) {
+        m_news = false;
+        if (m_cutAt >= 0 && (m_heard + kCutLead >= m_cutAt || m_cutAt <= m_streamStart)) {
+            m_cutAt = -1;
+            // A resting stream holds nothing audible: it stays for what follows.
+            if (m_stream == Stream::Playing) {
+                lock.unlock();
+                closeStream();
+                lock.lock();
+            }
+            continue;
+        }
+        // Heard to their ends, in order.
+        while (!m_playing.empty() && m_playing.front()->end >= 0 && m_heard >= m_playing.front()->end) {
+            const auto item = std::move(m_playing.front());
+            m_playing.pop_front();
+            lock.unlock();
+            if (item->heardToEnd)
+                item->heardToEnd();
+            lock.lock();
+        }
+        if (!m_queue.empty() && m_cutAt < 0) {
+            feed(lock);
+            continue;
+        }
+        if (m_stream == Stream::Playing) {
+            if (m_queue.empty() && m_playing.empty() && m_cutAt < 0 && m_heard >= m_cursor) {
+                lock.unlock();
+                restOncePlayedOut();
+                lock.lock();
+                continue;
+            }
+            lock.unlock();
+            publishHeard();
+            lock.lock();
+            m_wake.wait_for(lock, kPoll);
+            continue;
+        }
+        m_wake.wait(lock);
+    }
+    lock.unlock();
+    closeStream();
+}
+
+// One step of feeding the front item: a block of its audio, its end, or a
+// short wait while the output holds enough.
+void ChannelOutput::feed(std::unique_lock<std::mutex> &lock)
+{
+    const std::shared_ptr<OutputItem> item = m_queue.front();
+    lock.unlock();
+    publishHeard();
+    bool ended = false;
+    if (gst_app_src_get_current_level_bytes(GST_APP_SRC(m_appSrc)) >= kAheadBytes) {
+        std::this_thread::sleep_for(kPoll);
+    } else if (GstSample *sample = gst_app_sink_try_pull_sample(GST_APP_SINK(item->source.get()),
+                                                                 GST_MSECOND * 3)) {
+        GstBuffer *buffer = gst_buffer_copy(gst_sample_get_buffer(sample));
+        gst_sample_unref(sample);
+        const std::int64_t samples = std::int64_t(gst_buffer_get_size(buffer)) / kBytesPerSample;
+        if (item->start < 0 && !playFromCursor()) {
+            gst_buffer_unref(buffer);
+            ended = true;
+        } else {
+            if (item->start < 0)
+                item->start = m_cursor;
+            GST_BUFFER_PTS(buffer) = toTime(m_cursor - m_streamStart);
+            GST_BUFFER_DURATION(buffer) = toTime(m_cursor + samples - m_streamStart) - GST_BUFFER_PTS(buffer);
+            m_cursor += samples;
+            gst_app_src_push_buffer(GST_APP_SRC(m_appSrc), buffer);
+        }
+    } else if (item->sourceFailed || gst_app_sink_is_eos(GST_APP_SINK(item->source.get()))) {
+        ended = true;
+    }
+    lock.lock();
+    if (!ended || m_queue.empty() || m_queue.front() != item)
+        return;
+    m_queue.pop_front();
+    if (item->start < 0)
+        item->start = m_cursor;
+    item->end = m_cursor;
+    m_playing.push_back(item);
+}
+
+// Before an item's first block: the stream plays from the cursor on. A stream
+// that still plays with enough left goes on as it is, so the item follows
+// with no gap; one about to run dry rests first, since a block arriving after
+// the server has run out would be placed too late.
+bool ChannelOutput::playFromCursor()
+{
+    if (m_stream == Stream::Playing && m_cursor - m_heard >= kLeastLead)
+        return true;
+    if (m_stream == Stream::Playing)
+        restOncePlayedOut();
+    if (m_stream == Stream::Closed)
+        m_streamStart = m_cursor;
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        closeStream();
+        return false;
+    }
+    m_stream = Stream::Playing;
+    return true;
+}
+
+// Once the server has played everything out, the stream rests paused: it feeds
+// the server no silence, and the next item resumes it at once.
+void ChannelOutput::restOncePlayedOut()
+{
+    waitUntilPlayedOut(m_pipeline.get(), [this] { return !m_news && !m_quit; });
+    gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
+    m_heard = m_cursor;
+    m_stream = Stream::Resting;
+}
+
+void ChannelOutput::closeStream()
+{
+    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    m_stream = Stream::Closed;
+    // What was fed and not played is gone: the cursor moves on past it.
+    m_heard = m_cursor;
+    m_streamStart = m_cursor;
+    GstObjectPtr<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
+    gst_bus_set_flushing(bus.get(), TRUE);
+    gst_bus_set_flushing(bus.get(), FALSE);
+}
+
+void ChannelOutput::publishHeard()
+{
+    if (m_stream != Stream::Playing)
+        return;
+    GstObjectPtr<GstBus> bus(gst_element_get_bus(m_pipeline.get()));
+    bool broken = false;
+    while (GstMessagePtr message{gst_bus_pop(bus.get())})
+        broken = broken || GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR;
+    if (broken) {
+        // A stream that broke off is heard no further: its items have ended.
+        m_heard = m_cursor;
+        return;
+    }
+    gint64 position = 0;
+    if (gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0) {
+        const std::int64_t heard = m_streamStart
+                                   + std::int64_t(gst_util_uint64_scale_int(guint64(position), kRate, GST_SECOND));
+        m_heard = std::clamp(heard, m_heard.load(), m_cursor);
+    }
+}
+
+} // namespace Zimbrel::Media
