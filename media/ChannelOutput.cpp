@@ -1,7 +1,6 @@
 #include "ChannelOutput.h"
 
 #include "GraphPipeline.h"
-#include "OutputSink.h"
 #include "PlayedOut.h"
 
 #include <gst/app/gstappsink.h>
@@ -35,11 +34,6 @@ GstObjectPtr<GstElement> makeElement(const char *factory)
     return adoptFloating(gst_element_factory_make(factory, nullptr));
 }
 
-void configureAdded(GstBin *, GstBin *, GstElement *element, gpointer)
-{
-    configureOutputSink(element);
-}
-
 GstClockTime toTime(std::int64_t samples)
 {
     return gst_util_uint64_scale_int(guint64(samples), GST_SECOND, ChannelOutput::kRate);
@@ -56,6 +50,8 @@ std::shared_ptr<ChannelOutput> ChannelOutput::create()
     auto source = makeElement("appsrc");
     auto convert = makeElement("audioconvert");
     auto resample = makeElement("audioresample");
+    // The sink as it comes: its stream opens with its first block, and
+    // placing that block by the server's read position would cut its start.
     auto sink = makeElement("autoaudiosink");
     if (pipeline && source && convert && resample && sink) {
         GstCapsPtr caps(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout",
@@ -66,7 +62,6 @@ std::shared_ptr<ChannelOutput> ChannelOutput::create()
         gst_bin_add_many(GST_BIN(pipeline.get()), source.get(), convert.get(), resample.get(),
                          sink.get(), nullptr);
         if (gst_element_link_many(source.get(), convert.get(), resample.get(), sink.get(), nullptr)) {
-            g_signal_connect(pipeline.get(), "deep-element-added", G_CALLBACK(&configureAdded), nullptr);
             output->m_appSrc = source.get();
             output->m_pipeline = std::move(pipeline);
         }

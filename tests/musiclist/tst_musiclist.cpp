@@ -605,8 +605,8 @@ private slots:
         QString heard;
         for (qsizetype i = 1; i < seams.onsets.size(); ++i)
             heard += u" %1"_s.arg((seams.onsets[i] - seams.onsets[i - 1]) * 1000, 0, 'f', 1);
-        heard += u" | holes %1 | end %2"_s.arg(seams.holes.size()).arg((seams.end - seams.onsets.value(0)) * 1000);
-        const QByteArray why = heard.toUtf8();
+        heard += u" | end %1 | holes "_s.arg((seams.end - seams.onsets.value(0)) * 1000);
+        const QByteArray why = heard.toUtf8() + describe(seams.holes);
         if (sequence.startsWith("every")) {
             QVERIFY2(seams.end < stoppedAt + kLatency, why.constData());
             return;

@@ -46,7 +46,7 @@ Seams findSeams(const Samples &samples)
         if (level < audible)
             continue;
         if (firstOnset >= 0 && lastAudible >= firstOnset && i - lastAudible > hole)
-            seams.holes << double(i - lastAudible - 1) / samples.rate;
+            seams.holes << Segment{double(lastAudible + 1) / samples.rate, double(i - lastAudible - 1) / samples.rate};
         lastAudible = i;
     }
     seams.end = double(lastAudible + 1) / samples.rate;

@@ -30,7 +30,7 @@ bool lengthsAre(const QVector<Segment> &segments, const QVector<std::pair<double
 struct Seams {
     QVector<double> onsets;
     // Every stretch of 1 ms or more quieter than 1% of full scale.
-    QVector<double> holes;
+    QVector<Segment> holes;
     // The end of the last sound.
     double end = 0;
 };
