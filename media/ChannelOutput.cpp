@@ -92,10 +92,12 @@ void ChannelOutput::start(const std::shared_ptr<OutputItem> &item)
 {
     {
         std::lock_guard lock(m_mutex);
+        // Whatever is not yet heard is cut as soon as the thread wakes; an
+        // end the server still plays out is kept, and the item follows it.
+        if (!m_queue.empty() || !m_playing.empty())
+            m_cutAt = 0;
         m_queue.clear();
         m_playing.clear();
-        // Everything in the stream now is cut as soon as the thread wakes.
-        m_cutAt = 0;
         m_queue.push_back(item);
         m_news = true;
     }
