@@ -24,9 +24,10 @@ constexpr double kLoud = 0.25;
 constexpr double kSilent = 0.01;
 // ...once such samples last 1 ms; a sine's zero crossing lasts a few samples.
 constexpr double kMinSilenceSeconds = 0.001;
-// Loud parts closer than this belong to one onset (the tones' quiet parts
-// are at least 110 ms).
-constexpr double kOnsetSeparation = 0.05;
+// Loud parts closer than this belong to one onset: loud samples come every
+// half period (0.5 ms) within a loud part, and a peer that cuts an item's
+// end short leaves much less than the file's 110 ms of quiet before the next.
+constexpr double kOnsetSeparation = 0.01;
 
 struct Run {
     qsizetype start, end;
@@ -197,10 +198,13 @@ bool reportSequence(const QString &subject, const Samples &recording, const QVec
     keep(subject, QStringLiteral("sequence"), recording);
     const QVector<Heard> heard = findPasses(recording, firstLoudSample(files.value(0)));
     QVector<double> gaps, errors;
-    for (qsizetype i = 0; i < heard.size() && i < files.size(); ++i) {
-        const double sounding = double(heard[i].end - heard[i].start - heard[i].silence);
-        errors.append(1000.0 * (sounding / recording.rate
-                                - double(files[i].data.size()) / files[i].rate));
+    for (qsizetype i = 0; i < heard.size(); ++i) {
+        // With an item missing, which file each heard item came from is unknown.
+        if (heard.size() == files.size()) {
+            const double sounding = double(heard[i].end - heard[i].start - heard[i].silence);
+            errors.append(1000.0 * (sounding / recording.rate
+                                    - double(files[i].data.size()) / files[i].rate));
+        }
         if (i + 1 < heard.size())
             gaps.append(1000.0 * double(heard[i].silence) / recording.rate);
     }

@@ -52,8 +52,8 @@ bool reportLoop(const QString &subject, const ZimbrelTest::Samples &recording,
 
 // Sequence figures from a recording of the files played one after another:
 // how many items began, the silence between items and each item's heard
-// length minus its file's, in ms. False (after saying why on stderr) when
-// not every item was heard.
+// length minus its file's, in ms (only when every item was heard). False
+// (after saying why on stderr) when not every item was heard.
 bool reportSequence(const QString &subject, const ZimbrelTest::Samples &recording,
                     const QVector<ZimbrelTest::Samples> &files);
 
