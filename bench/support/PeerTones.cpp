@@ -18,14 +18,14 @@ namespace ZimbrelBench {
 
 namespace {
 
-// Between the two levels (0.5 and 0.05): a loud part starts here.
+// Between the two levels (0.5 and 0.05): a loud stretch starts here.
 constexpr double kLoud = 0.25;
-// A sample this far below the quiet level (0.05) is no part of the tone...
+// A sample this far below the quiet level (0.05) is not the tone...
 constexpr double kSilent = 0.01;
 // ...once such samples last 1 ms; a sine's zero crossing lasts a few samples.
 constexpr double kMinSilenceSeconds = 0.001;
 // Loud parts closer than this belong to one onset: loud samples come every
-// half period (0.5 ms) within a loud part, and a peer that cuts an item's
+// half period (0.5 ms) within a loud stretch, and a peer that cuts an item's
 // end short leaves much less than the file's 110 ms of quiet before the next.
 constexpr double kOnsetSeparation = 0.01;
 

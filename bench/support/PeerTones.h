@@ -24,7 +24,7 @@ bool writeStereoWave(const QString &path, const ZimbrelTest::Samples &samples);
 // "PulseAudio" otherwise.
 QString serverName();
 
-// One pass or item as heard: where its loud part began, in samples of the
+// One pass or item as heard: where its loud stretch began, in samples of the
 // recording, moved back to where the file's first sample would be.
 struct Heard {
     qsizetype start = 0;
