@@ -56,20 +56,6 @@ QString ms(double value) { return QString::number(value, 'f', 2); }
 
 } // namespace
 
-Samples twoLevelTone(double seconds, double loudSeconds, double frequency, int rate)
-{
-    Samples samples;
-    samples.rate = rate;
-    const auto count = qsizetype(std::lround(seconds * rate));
-    const auto loud = qsizetype(std::lround(loudSeconds * rate));
-    samples.data.resize(count);
-    for (qsizetype i = 0; i < count; ++i) {
-        const double amplitude = i < loud ? 0.5 : 0.05;
-        samples.data[i] = qint16(std::lround(32767.0 * amplitude * std::sin(2 * M_PI * frequency * i / rate)));
-    }
-    return samples;
-}
-
 bool writeStereoWave(const QString &path, const Samples &samples)
 {
     QFile file(path);

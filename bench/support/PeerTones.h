@@ -11,11 +11,7 @@
 
 namespace ZimbrelBench {
 
-// A sine whose first loudSeconds are at 0.5 of full scale and the rest at
-// 0.05, with no ramp and no padding: a join with no silence stays audible as
-// the jump back to the loud level, and any hole shows as samples near zero.
-ZimbrelTest::Samples twoLevelTone(double seconds, double loudSeconds = 0.02,
-                                  double frequency = 1000, int rate = 48000);
+using ZimbrelTest::twoLevelTone;
 
 // Writes the mono samples as a 16-bit stereo WAV, both channels alike.
 bool writeStereoWave(const QString &path, const ZimbrelTest::Samples &samples);

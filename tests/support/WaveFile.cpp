@@ -23,14 +23,15 @@ Samples tone(double seconds, double frequency, int rate, double amplitude)
     return samples;
 }
 
-Samples twoLevelTone(double seconds, int rate)
+Samples twoLevelTone(double seconds, double loudSeconds, double frequency, int rate)
 {
     Samples samples;
     samples.rate = rate;
     samples.data.resize(std::lround(seconds * rate));
+    const auto loud = qsizetype(std::lround(loudSeconds * rate));
     for (qsizetype i = 0; i < samples.data.size(); ++i)
-        samples.data[i] = static_cast<qint16>(32767.0 * (i < rate / 50 ? 0.5 : 0.05)
-                                              * std::sin(2 * M_PI * 440 * i / rate));
+        samples.data[i] = static_cast<qint16>(std::lround(32767.0 * (i < loud ? 0.5 : 0.05)
+                                                          * std::sin(2 * M_PI * frequency * i / rate)));
     return samples;
 }
 

@@ -14,10 +14,11 @@ struct Samples {
 // A sine tone of the given length, with 3 ms ramps so it starts and ends cleanly.
 Samples tone(double seconds, double frequency, int rate = 48000, double amplitude = 0.5);
 
-// A tone in two levels, with no ramp and no padding: loud for its first 20 ms,
-// quiet after. Played one after another, such tones show each start by its
-// loud onset and each hole as silence, even where no silence falls.
-Samples twoLevelTone(double seconds, int rate = 48000);
+// A tone in two levels, with no ramp and no padding: at 0.5 of full scale for
+// its first loudSeconds, at 0.05 after. Played one after another, such tones
+// show each start by its loud onset and each hole as silence, even where no
+// silence falls.
+Samples twoLevelTone(double seconds, double loudSeconds = 0.02, double frequency = 440, int rate = 48000);
 
 bool writeWave(const QString &path, const Samples &samples);
 
