@@ -157,17 +157,10 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const Samples pass = twoLevelTone(kPassSeconds);
     const QString passFile = dir.filePath(QStringLiteral("pass.wav"));
-    if (!dir.isValid() || !writeStereoWave(passFile, pass))
-        return EXIT_FAILURE;
-    // Distinct lengths, 130 to 200 ms, so each item is told by its length.
     QStringList files;
     QVector<Samples> tones;
-    for (int i = 0; i < 8; ++i) {
-        tones.append(twoLevelTone(0.13 + 0.01 * i));
-        files.append(dir.filePath(QStringLiteral("item%1.wav").arg(i)));
-        if (!writeStereoWave(files.last(), tones.last()))
-            return EXIT_FAILURE;
-    }
+    if (!dir.isValid() || !writeStereoWave(passFile, pass) || !writeSequenceTones(dir, files, tones))
+        return EXIT_FAILURE;
     const QString server = serverName();
     // Each case runs whatever the one before gave, so one bad case hides no other.
     bool ok = app.arguments().contains(QStringLiteral("--media-player-only"))

@@ -148,16 +148,10 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const Samples pass = twoLevelTone(kPassSeconds);
     const QString passFile = dir.filePath(QStringLiteral("pass.wav"));
-    if (!dir.isValid() || !writeStereoWave(passFile, pass))
-        return EXIT_FAILURE;
     QStringList files;
     QVector<Samples> tones;
-    for (int i = 0; i < 8; ++i) {
-        tones.append(twoLevelTone(0.13 + 0.01 * i));
-        files.append(dir.filePath(QStringLiteral("item%1.wav").arg(i)));
-        if (!writeStereoWave(files.last(), tones.last()))
-            return EXIT_FAILURE;
-    }
+    if (!dir.isValid() || !writeStereoWave(passFile, pass) || !writeSequenceTones(dir, files, tones))
+        return EXIT_FAILURE;
     std::fprintf(stderr, "peer_sdlmixer: SDL audio driver %s, %d-sample chunks\n",
                  SDL_GetCurrentAudioDriver(), chunk);
     const QString subject = QStringLiteral("SDL2_mixer %1, %2").arg(chunk).arg(serverName());

@@ -56,6 +56,17 @@ QString ms(double value) { return QString::number(value, 'f', 2); }
 
 } // namespace
 
+bool writeSequenceTones(const QTemporaryDir &dir, QStringList &files, QVector<Samples> &tones)
+{
+    for (int i = 0; i < 8; ++i) {
+        tones.append(twoLevelTone(0.13 + 0.01 * i));
+        files.append(dir.filePath(QStringLiteral("item%1.wav").arg(i)));
+        if (!writeStereoWave(files.last(), tones.last()))
+            return false;
+    }
+    return true;
+}
+
 bool writeStereoWave(const QString &path, const Samples &samples)
 {
     QFile file(path);

@@ -7,11 +7,17 @@
 #include "WaveFile.h"
 
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <QVector>
 
 namespace ZimbrelBench {
 
 using ZimbrelTest::twoLevelTone;
+
+// Writes the 8 tones of a sequence into dir, of distinct lengths (130 to
+// 200 ms) so each item is told by its length; their files and samples.
+bool writeSequenceTones(const QTemporaryDir &dir, QStringList &files, QVector<ZimbrelTest::Samples> &tones);
 
 // Writes the mono samples as a 16-bit stereo WAV, both channels alike.
 bool writeStereoWave(const QString &path, const ZimbrelTest::Samples &samples);
