@@ -1,6 +1,7 @@
 #include "ChannelOutput.h"
 
 #include "GraphPipeline.h"
+#include "OutputSink.h"
 #include "PlayedOut.h"
 
 #include <gst/app/gstappsink.h>
@@ -52,7 +53,7 @@ std::shared_ptr<ChannelOutput> ChannelOutput::create()
     auto resample = makeElement("audioresample");
     // The sink as it comes: its stream opens with its first block, and
     // placing that block by the server's read position would cut its start.
-    auto sink = makeElement("autoaudiosink");
+    auto sink = makeOutputSink(false);
     if (pipeline && source && convert && resample && sink) {
         GstCapsPtr caps(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout",
                                             G_TYPE_STRING, "interleaved", "rate", G_TYPE_INT, kRate,
@@ -63,6 +64,7 @@ std::shared_ptr<ChannelOutput> ChannelOutput::create()
                          sink.get(), nullptr);
         if (gst_element_link_many(source.get(), convert.get(), resample.get(), sink.get(), nullptr)) {
             output->m_appSrc = source.get();
+            output->m_sink = sink.get();
             output->m_pipeline = std::move(pipeline);
         }
     }
@@ -200,7 +202,8 @@ void ChannelOutput::feed(std::unique_lock<std::mutex> &lock)
         GstBuffer *buffer = gst_buffer_copy(gst_sample_get_buffer(sample));
         gst_sample_unref(sample);
         const std::int64_t samples = std::int64_t(gst_buffer_get_size(buffer)) / kBytesPerSample;
-        if (item->start < 0 && !playFromCursor()) {
+        // A stream that broke off under an item ends it: the rest is not heard.
+        if (item->start < 0 ? !playFromCursor() : m_stream == Stream::Closed) {
             gst_buffer_unref(buffer);
             ended = true;
         } else {
@@ -236,7 +239,11 @@ bool ChannelOutput::playFromCursor()
         restOncePlayedOut();
     if (m_stream == Stream::Closed)
         m_streamStart = m_cursor;
-    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    // With no sound server the sink plays into nothing: the item cannot be
+    // played, and the next one tries again.
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE
+        || !reachesRealOutput(m_sink)) {
+        forgetOutputConnection();
         closeStream();
         return false;
     }
@@ -244,11 +251,16 @@ bool ChannelOutput::playFromCursor()
     return true;
 }
 
-// Once the server has played everything out, the stream rests paused: it feeds
-// the server no silence, and the next item resumes it at once.
+// Once the server has played everything out, the stream closes: an idle list
+// holds no stream and no connection on the server. Asked for something new
+// while its end still plays, it rests paused instead, and the next item
+// resumes it at once.
 void ChannelOutput::restOncePlayedOut()
 {
-    waitUntilPlayedOut(m_pipeline.get(), [this] { return !m_news && !m_quit; });
+    if (waitUntilPlayedOut(m_pipeline.get(), [this] { return !m_news && !m_quit; })) {
+        closeStream();
+        return;
+    }
     gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
     m_heard = m_cursor;
     m_stream = Stream::Resting;
@@ -275,8 +287,10 @@ void ChannelOutput::publishHeard()
     while (GstMessagePtr message{gst_bus_pop(bus.get())})
         broken = broken || GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR;
     if (broken) {
-        // A stream that broke off is heard no further: its items have ended.
-        m_heard = m_cursor;
+        forgetOutputConnection();
+        // A stream that broke off is heard no further: its items have ended,
+        // and the next one opens a stream, and a server connection, anew.
+        closeStream();
         return;
     }
     gint64 position = 0;

@@ -31,11 +31,11 @@ struct OutputItem {
 };
 
 // The output stream of a channel whose sounds follow one another: a playlist.
-//   appsrc ! audioconvert ! audioresample ! autoaudiosink
+//   appsrc ! audioconvert ! audioresample ! pulsesink
 // Items are fed into it in turn, so the next item's first sample follows the
 // last one's in the same stream, with no new stream and no wait for the
-// sound server's next cycle between them. Once everything has been heard the
-// stream rests paused, feeding the server nothing; a cut closes it.
+// sound server's next cycle between them. Once everything has been heard and
+// played out the stream closes, holding nothing on the server; so does a cut.
 //
 // Only the output's own thread touches the pipeline; every member returns at
 // once and may be called from any thread.
@@ -93,7 +93,7 @@ private:
     enum class Stream { Closed, Playing, Resting };
     Stream m_stream = Stream::Closed;
     GstObjectPtr<GstElement> m_pipeline;
-    GstElement *m_appSrc = nullptr;
+    GstElement *m_appSrc = nullptr, *m_sink = nullptr;
     // The next sample to feed, and the sample at which the open stream began.
     std::int64_t m_cursor = 0, m_streamStart = 0;
     std::atomic<std::int64_t> m_heard{0};

@@ -3,9 +3,11 @@
 #include "OutputSink.h"
 #include "PlayedOut.h"
 
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <utility>
 
 namespace Zimbrel::Media {
@@ -30,6 +32,12 @@ bool isAudioPad(GstPad *pad)
     const GstStructure *structure = gst_caps_get_structure(caps.get(), 0);
     return std::strncmp(gst_structure_get_name(structure), "audio/", 6) == 0;
 }
+
+// How long a reopened file may take to preroll, and how long a looping
+// stream waits between attempts to reach an output again.
+constexpr GstClockTime kReopenTimeout = 3 * GST_SECOND;
+constexpr auto kReviveStep = std::chrono::milliseconds(10);
+constexpr int kReviveSteps = 25;
 
 void runJob(gpointer job, gpointer)
 {
@@ -84,7 +92,7 @@ std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorke
     auto decoder = makeElement("decodebin");
     auto convert = makeElement("audioconvert");
     auto resample = makeElement("audioresample");
-    auto sink = makeElement(tail == Tail::Feed ? "appsink" : "autoaudiosink");
+    auto sink = tail == Tail::Feed ? makeElement("appsink") : makeOutputSink(true);
     if (sink && tail == Tail::Feed) {
         GstCapsPtr caps(gst_caps_from_string("audio/x-raw,format=S16LE,layout=interleaved,"
                                              "rate=48000,channels=2"));
@@ -92,6 +100,8 @@ std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorke
         g_object_set(sink.get(), "caps", caps.get(), "sync", FALSE, "max-buffers", 8u,
                      "enable-last-sample", FALSE, nullptr);
         graph->m_feedSink = sink.get();
+    } else {
+        graph->m_audioSink = sink.get();
     }
     if (!pipeline || !source || !decoder || !convert || !resample || !sink)
         return nullptr;
@@ -108,9 +118,9 @@ std::shared_ptr<GraphPipeline> GraphPipeline::create(std::shared_ptr<SerialWorke
     graph->m_source = source.get();
     graph->m_convert = convert.get();
     graph->m_pipeline = std::move(pipeline);
-    // Audio sinks are made once autoaudiosink has chosen one.
+    // autoaudiosink, where it stands in, makes its sink once it has chosen one.
     graph->m_elementAdded.emplace(graph->m_pipeline.get(), "deep-element-added",
-                                  G_CALLBACK(&GraphPipeline::onElementAdded), nullptr);
+                                  G_CALLBACK(&GraphPipeline::onElementAdded), graph.get());
     graph->m_padAdded.emplace(decoder.get(), "pad-added", G_CALLBACK(&GraphPipeline::onPadAdded),
                               graph.get());
     graph->m_noMorePads.emplace(decoder.get(), "no-more-pads",
@@ -164,10 +174,30 @@ unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
         std::lock_guard lock(m_holdMutex);
         m_holding = holdOutput;
     }
-    return post([this, location](unsigned) {
+    m_position = -1;
+    m_outputSettled = !m_audioSink || GST_STATE(m_audioSink) != GST_STATE_NULL;
+    return post([this, location, holdOutput](unsigned) {
         m_audioLinked = false;
         g_object_set(m_source, "location", location.constData(), nullptr);
-        return int(gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED));
+        // The file is found out while the sink waits for its sound server to
+        // answer, so that the owner learns at once whether it decodes: its
+        // audio waits before the sink until the sink has its server. A held
+        // output opens ahead of its audio as it is.
+        const bool apart = m_audioSink && !holdOutput && GST_STATE(m_audioSink) == GST_STATE_NULL;
+        if (apart) {
+            std::lock_guard lock(m_holdMutex);
+            m_holding = true;
+        }
+        gst_element_set_locked_state(m_audioSink, apart);
+        auto result = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
+        if (apart) {
+            gst_element_set_locked_state(m_audioSink, FALSE);
+            if (result != GST_STATE_CHANGE_FAILURE && !gst_element_sync_state_with_parent(m_audioSink))
+                result = GST_STATE_CHANGE_FAILURE;
+            letOutputThrough();
+        }
+        m_outputSettled = true;
+        return int(result);
     });
 }
 
@@ -179,9 +209,13 @@ unsigned GraphPipeline::changeState(GstState state)
 unsigned GraphPipeline::seek(gint64 position, bool play)
 {
     return post([this, position, play](unsigned) {
+        // Resting at its end, the stream let its output go.
+        if (GST_STATE(m_pipeline.get()) == GST_STATE_NULL && !reopen())
+            return kSeekFailed;
         if (!gst_element_seek_simple(m_pipeline.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
                                      position))
             return kSeekFailed;
+        m_position = position;
         return play ? int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING))
                     : int(GST_STATE_CHANGE_SUCCESS);
     });
@@ -201,9 +235,80 @@ unsigned GraphPipeline::playLooping()
     });
 }
 
+bool GraphPipeline::reopen()
+{
+    m_audioLinked = false;
+    return gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE
+           && gst_element_get_state(m_pipeline.get(), nullptr, nullptr, kReopenTimeout)
+                  == GST_STATE_CHANGE_SUCCESS
+           && m_audioLinked && reachesOutput();
+}
+
+void GraphPipeline::reviveLooping()
+{
+    if (m_reviving.exchange(true))
+        return;
+    post([this](unsigned serial) {
+        // A Stop, or any other change asked for later, ends the attempts.
+        const auto latest = [this, serial] { return m_serial == serial; };
+        int result = kRestCancelled;
+        while (latest()) {
+            gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+            if (reopen()
+                && gst_element_seek(m_pipeline.get(), 1.0, GST_FORMAT_TIME,
+                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT),
+                                    GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_NONE, -1)) {
+                result = int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING));
+                break;
+            }
+            for (int step = 0; step < kReviveSteps && latest(); ++step)
+                std::this_thread::sleep_for(kReviveStep);
+        }
+        m_reviving = false;
+        return result;
+    });
+}
+
+bool GraphPipeline::reachesOutput() const
+{
+    return !m_audioSink || reachesRealOutput(m_audioSink);
+}
+
+std::optional<gint64> GraphPipeline::duration() const
+{
+    GstObjectPtr<GstPad> pad(gst_element_get_static_pad(m_convert, "sink"));
+    gint64 nanoseconds = -1;
+    if (!gst_pad_peer_query_duration(pad.get(), GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0)
+        return std::nullopt;
+    return nanoseconds;
+}
+
+std::optional<gint64> GraphPipeline::lastPosition()
+{
+    // Shared by every pipeline; a reading stuck on one holds up no other.
+    static GThreadPool *const readers = g_thread_pool_new(
+        [](gpointer job, gpointer) {
+            std::unique_ptr<std::shared_ptr<GraphPipeline>> self(static_cast<std::shared_ptr<GraphPipeline> *>(job));
+            gint64 position = -1;
+            if (gst_element_query_position((*self)->m_pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0)
+                (*self)->m_position = position;
+            (*self)->m_reading = false;
+        },
+        nullptr, -1, FALSE, nullptr);
+    if (readers && !m_reading.exchange(true))
+        g_thread_pool_push(readers, new std::shared_ptr<GraphPipeline>(shared_from_this()), nullptr);
+    const gint64 position = m_position;
+    return position < 0 ? std::nullopt : std::optional<gint64>(position);
+}
+
 GstBusSyncReply GraphPipeline::onSyncMessage(GstBus *, GstMessage *message, gpointer self)
 {
     auto *graph = static_cast<GraphPipeline *>(self);
+    if (isOutputFailure(message)) {
+        forgetOutputConnection();
+        if (graph->m_looping)
+            graph->reviveLooping();
+    }
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_SEGMENT_DONE || !graph->m_looping)
         return GST_BUS_PASS;
     // The sink still holds the pass's last block: a seek from the worker
@@ -226,7 +331,7 @@ unsigned GraphPipeline::restOncePlayedOut()
         const auto latest = [this, serial] { return m_serial == serial; };
         if (!waitUntilPlayedOut(m_pipeline.get(), latest))
             return kRestCancelled;
-        return int(gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED));
+        return int(gst_element_set_state(m_pipeline.get(), GST_STATE_NULL));
     });
 }
 
@@ -244,9 +349,14 @@ void GraphPipeline::letOutputThrough()
     m_heldPad.reset();
 }
 
-void GraphPipeline::onElementAdded(GstBin *, GstBin *, GstElement *element, gpointer)
+void GraphPipeline::onElementAdded(GstBin *, GstBin *bin, GstElement *element, gpointer self)
 {
     configureOutputSink(element);
+    // autoaudiosink adds the sink it chose once that sink has reached its
+    // sound server, or failed to.
+    auto *graph = static_cast<GraphPipeline *>(self);
+    if (GST_ELEMENT_CAST(bin) == graph->m_audioSink)
+        graph->m_outputSettled = true;
 }
 
 void GraphPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
@@ -267,8 +377,12 @@ void GraphPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
                 nullptr, nullptr);
         }
     }
+    // Checked against the templates only: a full check asks the caps of the
+    // sink, which asks its sound server. The format is settled as the audio
+    // comes, and audioconvert takes any raw audio.
     GstObjectPtr<GstPad> sinkPad(gst_element_get_static_pad(graph->m_convert, "sink"));
-    if (gst_pad_link(pad, sinkPad.get()) == GST_PAD_LINK_OK)
+    const auto checks = GstPadLinkCheck(GST_PAD_LINK_CHECK_HIERARCHY | GST_PAD_LINK_CHECK_TEMPLATE_CAPS);
+    if (gst_pad_link_full(pad, sinkPad.get(), checks) == GST_PAD_LINK_OK)
         graph->m_audioLinked = true;
 }
 

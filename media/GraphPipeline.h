@@ -36,7 +36,7 @@ private:
 bool gstreamerReady();
 
 // The GStreamer pipeline behind one MediaGraph:
-//   filesrc ! decodebin ! audioconvert ! audioresample ! autoaudiosink
+//   filesrc ! decodebin ! audioconvert ! audioresample ! pulsesink
 // or, for a graph that feeds a channel's output (ChannelOutput), with an
 // appsink taking 48 kHz stereo in place of the audio sink. Only the first
 // audio stream is linked; video and other streams are left unlinked, so no
@@ -78,9 +78,10 @@ public:
     // same stream: the next pass follows the last sample with no flush.
     unsigned playLooping();
     // For a stream played to its end: waits until the sound server has played
-    // its audio out (waitUntilPlayedOut), then changes to PAUSED. Any job posted
-    // later cancels it within a few milliseconds; its result is then
-    // kRestCancelled.
+    // its audio out (waitUntilPlayedOut), then changes to NULL, so that an
+    // ended sound holds no stream and no connection on the server. Any job
+    // posted later cancels it within a few milliseconds; its result is then
+    // kRestCancelled. A seek reopens the file.
     unsigned restOncePlayedOut();
     // The final change to NULL; the caller lets go of the pipeline after it.
     void release();
@@ -89,10 +90,28 @@ public:
     // Any thread.
     void letOutputThrough();
     bool audioLinked() const { return m_audioLinked; }
+    // False while the audio sink plays into nothing, having found no output.
+    bool reachesOutput() const;
+    // False while the audio sink of the file being opened still waits for
+    // its sound server to answer.
+    bool outputSettled() const { return m_outputSettled; }
+
+    // The stream's length, asked of the decoder, never of the sink, which
+    // may be waiting on a sound server that went away.
+    std::optional<gint64> duration() const;
+    // The position as last read, on a thread of a pool, never the caller's:
+    // a read waits for the sink's locks, which a dying server can hold for
+    // good. Each call asks for a new reading unless one is under way.
+    std::optional<gint64> lastPosition();
 
 private:
     GraphPipeline() = default;
     unsigned post(std::function<int(unsigned serial)> change);
+    // On the worker: from NULL to PAUSED, prerolled, with audio linked anew.
+    bool reopen();
+    // Posted when a looping stream loses its output: opens it again until
+    // an output takes it, then plays on from the start of a pass.
+    void reviveLooping();
     void postNotice(GstStructure *notice);
 
     static void onElementAdded(GstBin *pipeline, GstBin *bin, GstElement *element, gpointer);
@@ -107,11 +126,17 @@ private:
     GstElement *m_source = nullptr;
     GstElement *m_convert = nullptr;
     GstElement *m_feedSink = nullptr;
+    GstElement *m_audioSink = nullptr;
     std::optional<SignalConnection> m_elementAdded, m_padAdded, m_noMorePads;
 
     std::atomic<unsigned> m_serial{0};
     std::atomic<bool> m_audioLinked{false};
     std::atomic<bool> m_looping{false};
+    std::atomic<bool> m_reviving{false};
+    std::atomic<bool> m_outputSettled{true};
+    // In nanoseconds, -1 for none; a reading is under way while m_reading.
+    std::atomic<gint64> m_position{-1};
+    std::atomic<bool> m_reading{false};
     // The hold before the sink: set by open, read on the streaming
     // thread that exposes the pad, lifted from the owner's thread.
     std::mutex m_holdMutex;

@@ -2,6 +2,7 @@
 
 #include "ChannelOutput.h"
 #include "GraphPipeline.h"
+#include "OutputSink.h"
 #include "PreparedGraphs.h"
 
 #include <QAbstractEventDispatcher>
@@ -22,6 +23,8 @@ using Clock = std::chrono::steady_clock;
 // A short audio file prerolls in milliseconds; this only bounds the wait for
 // one that never will.
 constexpr std::chrono::milliseconds kPrerollTimeout{3000};
+// How long the owner's thread waits for a sound server to answer.
+constexpr std::chrono::milliseconds kServerPatience{30};
 
 // Posted on a graph's bus once its audio has been heard to its end on a
 // channel output, so that its news reaches the owner's thread.
@@ -87,18 +90,40 @@ bool MediaGraph::RenderFile(const QString &fileName)
     }
     if (!m_busNotifier && QAbstractEventDispatcher::instance())
         watchBus();
-    // Popped here as well: no event loop need run while this waits.
-    const bool settled = popUntil(deadline, [this] {
-        return m_failed || m_noAudio || (m_done >= m_posted && m_prerolled);
-    });
-    m_rendered = settled && !m_failed && !m_noAudio && m_pipeline->audioLinked();
+    // Popped here as well: no event loop need run while this waits. First
+    // until the file decodes (or the output is there already: a prepared
+    // file, a playlist item), which takes no sound server.
+    const auto decodes = [this] {
+        return m_failed || m_noAudio || (m_done >= m_posted && m_prerolled) || m_pipeline->audioLinked();
+    };
+    // Then until the sink has reached its server or failed to, but only for a
+    // moment: a server that does not answer at once is not waited for (the
+    // file plays once it answers, or the graph fails then), while one that is
+    // not there refuses at once.
+    const auto ready = [this] {
+        return m_failed || m_noAudio || (m_done >= m_posted && m_prerolled)
+               || (!m_output && m_pipeline->audioLinked() && m_pipeline->outputSettled());
+    };
+    bool settled = popUntil(deadline, decodes)
+                   && popUntil(m_output ? deadline : std::min(deadline, Clock::now() + kServerPatience), ready);
+    if (!settled && !m_output && !m_failed && !m_noAudio && m_pipeline->audioLinked()
+        && !m_pipeline->outputSettled()) {
+        m_rendered = true;
+        StopTime();
+        return true;
+    }
+    settled = settled || popUntil(deadline, ready);
+    // A sink that found no sound server plays into nothing: no output.
+    m_rendered = settled && !m_failed && !m_noAudio && m_pipeline->audioLinked()
+                 && m_pipeline->reachesOutput();
     if (!m_rendered) {
         m_posted = m_pipeline->changeState(GST_STATE_NULL);
         return false;
     }
+    // Until the whole item has been fed, or the stream has ended, its length
+    // is what the file says.
+    StopTime();
     if (m_output) {
-        // Until the whole item has been fed, its length is what the file says.
-        StopTime();
         m_item = std::make_shared<OutputItem>(
             GstObjectPtr<GstElement>(GST_ELEMENT(gst_object_ref(m_pipeline->feedSink()))));
         m_item->heardToEnd = [bus = std::shared_ptr<GstBus>(GST_BUS(gst_object_ref(m_pipeline->bus())),
@@ -118,8 +143,9 @@ bool MediaGraph::Run()
     if (m_item)
         return runOnOutput(false);
     // Playing out its end, the stream runs already; a change now would only
-    // cancel its rest, and the end would never count.
-    if (m_rest)
+    // cancel its rest, and the end would never count. Once it has rested
+    // there is nothing left to play.
+    if (m_rest || m_rested)
         return true;
     m_posted = m_pipeline->changeState(GST_STATE_PLAYING);
     m_state = Running;
@@ -152,6 +178,7 @@ bool MediaGraph::RunLooping()
         return false;
     m_posted = m_pipeline->playLooping();
     m_state = Running;
+    m_looping = true;
     return true;
 }
 
@@ -222,6 +249,7 @@ bool MediaGraph::PutCurrentPosition(double seconds)
     if (m_item || !m_rendered || m_state == Stopped || m_failed || seconds < 0)
         return false;
     m_endBeforeSeek = std::exchange(m_atEnd, false) || std::exchange(m_rest, 0u) != 0;
+    m_rested = false;
     m_endTime.reset();
     // A stream paused at its end plays on from the new position.
     const auto position = static_cast<gint64>(seconds * GST_SECOND);
@@ -301,7 +329,7 @@ void MediaGraph::handle(GstMessage *message)
         // moves on, or a loop that rewinds, at once loses nothing of it.
         if (notice->done && notice->serial == m_rest) {
             m_rest = 0;
-            m_atEnd = notice->result != kRestCancelled;
+            m_atEnd = m_rested = notice->result != kRestCancelled;
         }
         return;
     }
@@ -315,9 +343,17 @@ void MediaGraph::handle(GstMessage *message)
         break;
     case GST_MESSAGE_ERROR:
         logError(message);
+        // A looping stream that lost its server opens again by itself
+        // (GraphPipeline::playLooping).
+        if (m_looping && isOutputFailure(message))
+            break;
         if (m_item)
             m_item->sourceFailed = true;
-        // A stream that broke off has ended: whoever waits for its end moves on.
+        // A stream that broke off has ended: whoever waits for its end moves
+        // on. Its output goes at once, so that nothing holds on to a server
+        // connection that failed.
+        else if (m_rendered && m_state != Stopped)
+            m_posted = m_pipeline->changeState(GST_STATE_NULL);
         m_failed = m_atEnd = true;
         break;
     case GST_MESSAGE_EOS:
@@ -356,12 +392,12 @@ std::optional<double> MediaGraph::heardPosition()
 
 std::optional<double> MediaGraph::query(bool duration) const
 {
-    const auto query = duration ? &gst_element_query_duration : &gst_element_query_position;
-    gint64 nanoseconds = 0;
-    if (!m_rendered || m_state == Stopped
-        || !query(m_pipeline->element(), GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0)
+    if (!m_rendered || m_state == Stopped)
         return std::nullopt;
-    return static_cast<double>(nanoseconds) / GST_SECOND;
+    const std::optional<gint64> nanoseconds = duration ? m_pipeline->duration() : m_pipeline->lastPosition();
+    if (!nanoseconds)
+        return std::nullopt;
+    return static_cast<double>(*nanoseconds) / GST_SECOND;
 }
 
 } // namespace Zimbrel::Media

@@ -2,6 +2,8 @@
 
 #include <gst/audio/audio.h>
 
+#include <atomic>
+
 namespace Zimbrel::Media {
 
 namespace {
@@ -30,6 +32,9 @@ void startAtStreamStart(GstAudioBaseSink *sink, GstClockTime, GstClockTime, GstC
     gst_clock_set_calibration(sink->provided_clock, 0, external, rateNum, rateDenom);
 }
 
+// Bumped for each connection given up on.
+std::atomic<int> g_connection{0};
+
 } // namespace
 
 // After a flushing seek pulsesink's clock can report a time far off the
@@ -49,6 +54,54 @@ void configureOutputSink(GstElement *element)
     gst_audio_base_sink_set_provide_clock(sink, FALSE);
     gst_audio_base_sink_set_custom_slaving_callback(sink, &startAtStreamStart, nullptr, nullptr);
     gst_audio_base_sink_set_slave_method(sink, GST_AUDIO_BASE_SINK_SLAVE_CUSTOM);
+}
+
+GstObjectPtr<GstElement> makeOutputSink(bool placed)
+{
+    GstObjectPtr<GstElement> sink = adoptFloating(gst_element_factory_make("pulsesink", nullptr));
+    if (!sink)
+        return adoptFloating(gst_element_factory_make("autoaudiosink", nullptr));
+    if (const int connection = g_connection) {
+        g_autofree gchar *client = nullptr;
+        g_object_get(sink.get(), "client-name", &client, nullptr);
+        g_autofree gchar *renamed = g_strdup_printf("%s (%d)", client ? client : "Zimbrel", connection + 1);
+        g_object_set(sink.get(), "client-name", renamed, nullptr);
+    }
+    if (placed)
+        configureOutputSink(sink.get());
+    return sink;
+}
+
+void forgetOutputConnection()
+{
+    ++g_connection;
+}
+
+bool reachesRealOutput(GstElement *sink)
+{
+    if (!GST_IS_BIN(sink))
+        return true;
+    bool real = false;
+    GstIterator *children = gst_bin_iterate_elements(GST_BIN(sink));
+    GValue item = G_VALUE_INIT;
+    if (gst_iterator_next(children, &item) == GST_ITERATOR_OK) {
+        GstElementFactory *factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
+        real = factory && g_strcmp0(GST_OBJECT_NAME(factory), "fakesink") != 0;
+        g_value_unset(&item);
+    }
+    gst_iterator_free(children);
+    return real;
+}
+
+bool isOutputFailure(GstMessage *message)
+{
+    GstObject *source = GST_MESSAGE_SRC(message);
+    if (!source || !GST_IS_ELEMENT(source))
+        return false;
+    // autoaudiosink warns when it falls back to its fake sink.
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_WARNING)
+        return GST_IS_BIN(source) && GST_OBJECT_FLAG_IS_SET(source, GST_ELEMENT_FLAG_SINK);
+    return GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR && GST_IS_AUDIO_BASE_SINK(source);
 }
 
 } // namespace Zimbrel::Media

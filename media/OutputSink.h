@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GstHandles.h"
+
 #include <gst/gst.h>
 
 namespace Zimbrel::Media {
@@ -7,5 +9,24 @@ namespace Zimbrel::Media {
 // Sets up an audio sink as the graphs play through it; other elements are
 // left alone. Called for every element as it joins a pipeline.
 void configureOutputSink(GstElement *element);
+
+// The audio sink the graphs play through: pulsesink, which PulseAudio and
+// PipeWire both serve, else what autoaudiosink finds. With placed, set up by
+// configureOutputSink too. Nullptr when neither plug-in is there.
+GstObjectPtr<GstElement> makeOutputSink(bool placed);
+
+// libpulse's connection is shared by every sink of the process that gives
+// the same client name, as long as any of them holds it, also once the server
+// behind it has gone. Called when a sink lost its server or found none: the
+// sinks made from then on open a connection of their own. Any thread.
+void forgetOutputConnection();
+
+// Whether a sink reached a real output: autoaudiosink, having found none,
+// plays into a fake sink, which nobody hears. Any thread.
+bool reachesRealOutput(GstElement *sink);
+
+// Whether message says that an audio sink lost its sound server, or never
+// reached one.
+bool isOutputFailure(GstMessage *message);
 
 } // namespace Zimbrel::Media
