@@ -172,6 +172,11 @@ private slots:
             for (const QString &value : run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Zimbrel$", "getwindowgeometry", "--shell"}).split('\n'))
                 values[value.section('=', 0, 0)] = value.section('=', 1).toInt();
             box = QRect(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]);
+            if (setup == "stalled") {
+                // Stopped while the sound plays, past the wait for its preroll.
+                QTRY_VERIFY(run("pactl", {"list", "sink-inputs"}).contains(u"process.id = \"%1\""_s.arg(m_zmb.processId())));
+                stopped.emplace();
+            }
             // The icon at both of its sizes, and no maximize (Motif: neither
             // the function 16 nor its button 64).
             const QString window = QString::number(values["WINDOW"]);
@@ -216,11 +221,6 @@ private slots:
                 for (int x = box.left(); x < box.right(); ++x)
                     dark += qGray(shot.pixel(x, y)) < 96;
             QVERIFY(dark > 50);
-        }
-        if (setup == "stalled") {
-            // Stopped once the sound has its stream: past the wait for its preroll.
-            QTRY_VERIFY(run("pactl", {"list", "sink-inputs"}).contains(u"process.id = \"%1\""_s.arg(m_zmb.processId())));
-            stopped.emplace();
         }
         elapsed.restart();
         const int signal = ending.startsWith("signal") ? ending.section(' ', 1).toInt() : 0;

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace ZimbrelTest {
@@ -23,6 +24,28 @@ QVector<Segment> findSounds(const Samples &samples, double threshold, double bri
         if (loud)
             segments.last().length = time + double(block) / samples.rate - segments.last().start;
         inSound = loud;
+    }
+    return segments;
+}
+
+QVector<Segment> findTone(const Samples &samples, double frequency, double amplitude)
+{
+    QVector<Segment> segments;
+    const qsizetype block = samples.rate / 50;
+    const double seconds = double(block) / samples.rate, step = 2 * M_PI * frequency / samples.rate;
+    bool inTone = false;
+    for (qsizetype first = 0; first + block <= samples.data.size(); first += block) {
+        double re = 0, im = 0;
+        for (qsizetype i = 0; i < block; ++i) {
+            re += samples.data[first + i] * std::cos(step * i);
+            im += samples.data[first + i] * std::sin(step * i);
+        }
+        const bool present = 2 * std::hypot(re, im) / block >= amplitude * 32767;
+        if (present && !inTone)
+            segments.append({double(first) / samples.rate, 0});
+        if (present)
+            segments.last().length += seconds;
+        inTone = present;
     }
     return segments;
 }

@@ -36,6 +36,11 @@ struct Seams {
 };
 Seams findSeams(const Samples &samples);
 
+// The stretches where a sine of the given frequency is at least amplitude
+// (a fraction of full scale), measured in 20 ms blocks: tells apart tones of
+// frequencies 300 Hz or more apart that sound at once.
+QVector<Segment> findTone(const Samples &samples, double frequency, double amplitude);
+
 // "start+length ..." in seconds, for failure messages.
 QByteArray describe(const QVector<Segment> &segments);
 
