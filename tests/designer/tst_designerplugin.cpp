@@ -5,8 +5,9 @@
 #include <QtTest>
 
 // The built plugin, loaded as Designer loads it, builds a form of its own
-// template through QUiLoader: the widget is created, and a property the form
-// sets reaches it.
+// template through QUiLoader: the widget is created, and the properties the
+// form sets reach it. Setting the period runs Init, so the playlist takes an
+// entry at once.
 class TestDesignerPlugin : public QObject
 {
     Q_OBJECT
@@ -17,15 +18,16 @@ private slots:
         auto *plugin = qobject_cast<QDesignerCustomWidgetInterface *>(QPluginLoader(PLUGIN_FILE).instance());
         QVERIFY(plugin);
         QBuffer ui;
-        ui.setData(plugin->domXml().replace("</widget>", "<property name=\"folder\"><string>/a</string></property></widget>").toUtf8());
+        ui.setData(plugin->domXml().replace("</widget>", R"(<property name="timerPeriod"><number>20</number></property>)"
+                                                                     R"(<property name="folder"><string>/a</string></property></widget>)").toUtf8());
         QUiLoader loader;
         // Only the build's plugin: never one installed on the system.
         loader.clearPluginPaths();
         loader.addPluginPath(QFileInfo(PLUGIN_FILE).absolutePath());
         std::unique_ptr<QWidget> widget(loader.load(&ui));
         auto *player = qobject_cast<Zimbrel::MusicList *>(widget.get());
-        QVERIFY(player);
-        QCOMPARE(player->Folder(), "/a/");
+        QVERIFY(player && player->AddFile("x"));
+        QCOMPARE(player->Folder() + QString::number(player->timerPeriod()), "/a/20");
     }
 };
 
