@@ -10,6 +10,8 @@ set(CPACK_PACKAGE_NAME zimbrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Zimbrel developers")
 set(CPACK_PACKAGE_CONTACT "Zimbrel developers <zimbrel@zimbrel.invalid>")
+# MIT; each package's copyright file (deb/copyright) carries the text.
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB)
 # CPack's own default summary, which it alone leaves out of a Debian
 # description: each package's description below starts with its summary.
