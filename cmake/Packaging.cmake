@@ -10,6 +10,8 @@ set(CPACK_PACKAGE_NAME zimbrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Zimbrel developers")
 set(CPACK_PACKAGE_CONTACT "Zimbrel developers <zimbrel@zimbrel.invalid>")
+# MIT; each package's copyright file (deb/copyright) carries the text.
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB)
 # CPack's own default summary, which it alone leaves out of a Debian
 # description: each package's description below starts with its summary.
@@ -28,13 +30,19 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/musiclist)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME zimbrel)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION sound)
 set(CPACK_COMPONENT_PROGRAM_DEPENDS library)
+# The desktop's named sounds (complete, bell...), which zmb plays when its own
+# folders lack the name; they are Ogg Vorbis, which gstreamer1.0-plugins-base
+# (a dependency of the library) decodes.
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS sound-theme-freedesktop)
 set(CPACK_COMPONENT_PROGRAM_DESCRIPTION "desktop notifier that shows a message and plays a sound
 Run as zmb SOUND/TEXT, it opens a small window with the text and plays the
-sound SOUND.wav from its sounds folder.")
+sound SOUND.wav from its sounds folder, or else the sound of that name from
+the desktop's sound theme.")
 
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_NAME libzimbrel-musiclist1)
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libs)
-# GStreamer loads these as plug-ins, so no binary names them.
+# GStreamer loads these as plug-ins, so no binary names them; the base set
+# carries WAV, and Ogg Vorbis (oggdemux, vorbisdec) for sound themes.
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_DEPENDS
     "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-pulseaudio | gstreamer1.0-alsa")
 # A shlibs file, so that other packages' dpkg-shlibdeps find this one, and the

@@ -2,6 +2,7 @@
 
 #include "AllCorrector.h"
 #include "SoundLocation.h"
+#include "SoundTheme.h"
 
 #include <QCoreApplication>
 
@@ -23,8 +24,14 @@ void printUsage()
     for (const QString &folder : SoundLocation::folders(AllCorrector::AppFolder()))
         std::printf("  %s\n", qPrintable(folder));
     std::printf("($XDG_DATA_HOME/zimbrel/sounds, then DIR/zimbrel/sounds for each DIR in\n"
-                "$XDG_DATA_DIRS.)\n\n"
-                "Exit status: 0 the window was closed; 1 no display could be opened;\n"
+                "$XDG_DATA_DIRS.)\n"
+                "When none has it, zmb asks the desktop's sound theme, now \"%s\":\n"
+                "SOUND.oga, .ogg or .wav in its stereo folders of sounds/THEME below\n"
+                "$XDG_DATA_HOME and each $XDG_DATA_DIRS entry, then in the themes it inherits\n"
+                "and \"freedesktop\"; a dashed name falls back to its shorter forms (a-b-c,\n"
+                "a-b, a). A theme's SOUND.disabled keeps the window silent.\n\n",
+                qPrintable(SoundTheme::chosenTheme()));
+    std::printf("Exit status: 0 the window was closed; 1 no display could be opened;\n"
                 "128+N ended by signal N (SIGTERM, SIGINT, SIGHUP).\n");
 }
 

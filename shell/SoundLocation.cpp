@@ -1,5 +1,7 @@
 #include "SoundLocation.h"
 
+#include "SoundTheme.h"
+
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -29,6 +31,10 @@ QString soundFile(const QString &appFolder, const QString &name)
         if (QFileInfo::exists(folder + fileName))
             return folder + fileName;
     }
+    // Only then the desktop's sound theme. A sound it lacks or switches off
+    // leaves the path below, which is silent.
+    if (const QString themed = SoundTheme::soundFile(name); !themed.isEmpty())
+        return themed;
     return searched.first() + fileName;
 }
 

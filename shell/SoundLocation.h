@@ -11,7 +11,8 @@ namespace SoundLocation {
 QStringList folders(const QString &appFolder);
 
 // The file to play for the sound named name: NAME.wav from the first of
-// those folders that has it, else the path in the program's own folder, which
+// those folders that has it, else the desktop's sound of that name
+// (SoundTheme::soundFile), else the path in the program's own folder, which
 // leaves the window silent as a missing sound does.
 QString soundFile(const QString &appFolder, const QString &name);
 

@@ -57,6 +57,22 @@ private slots:
             QDir().mkpath(folder);
             writeToneWave(folder + file.section('/', 1) + ".wav", file.startsWith("home") ? 0.6 : 1.0, 600);
         }
+        // Sound themes: "chosen", GNOME's choice in the "theme" rows, inherits
+        // "parent", which inherits it back; "freedesktop" comes last; 5.1 is
+        // no stereo folder. sox writes Ogg Vorbis whatever the name's ending.
+        const auto write = [](const QString &path, const QByteArray &text) {
+            QFile file(path);
+            return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+        };
+        QVERIFY(write("config/glib-2.0/settings/keyfile", "[org/gnome/desktop/sound]\ntheme-name='chosen'\n"));
+        for (const auto &[theme, index] : {std::pair{"chosen", "5.1,stereo\nInherits=parent\n[5.1]\nOutputProfile=5.1"},
+                                           {"parent", "stereo\nInherits=chosen"}, {"freedesktop", "stereo"}})
+            QVERIFY(write(u"dirs/sounds/%1/index.theme"_s.arg(theme), "[Sound Theme]\nDirectories="_ba + index + "\n[stereo]\nOutputProfile=stereo\n"));
+        for (const QString file : {"chosen/5.1/dialog.oga 1.4", "chosen/stereo/dialog.oga 0.8", "chosen/stereo/dialog.wav 1.4", "chosen/stereo/a.oga 0.8",
+                                   "chosen/stereo/off.disabled 1", "parent/stereo/off.ogg 1.2", "parent/stereo/p.ogg 1.2", "freedesktop/stereo/f.oga 1.4"}) {
+            QDir().mkpath("dirs/sounds/" + file.section('/', 0, 1));
+            QCOMPARE(QProcess::execute("sox", {"-n", "-t", "ogg", "dirs/sounds/" + file.section(' ', 0, 0), "synth", file.section(' ', 1), "sine", "600", "vol", "0.5"}), 0);
+        }
         QFile::copy(ZMB_PATH, "zmb");
         // The three packages together, as apt would install them.
         for (const char *package : {"zimbrel", "libzimbrel-musiclist1", "libzimbrel-musiclist-dev"})
@@ -78,6 +94,7 @@ private slots:
         // packaged "root/usr/bin/zmb". "stopped server": a server that never answers
         // (libpulse waits 30 s). "stalled": the sound server stops once zmb
         // has its stream. "held Escape": Escape is held elsewhere as zmb starts.
+        // "theme": GNOME's settings, the test's own, choose the theme "chosen".
         // line: the command line, split at blanks as a shell would.
         // ending: an xdotool command, a signal (the status is then 128 + its
         // number), or without a display "exit" and the status zmb ends with
@@ -101,6 +118,12 @@ private slots:
         row("", "1/x", "signal 15", "0.3");
         row("", "a/x", "signal 15", "0.6");
         row("", "b/x", "signal 15", "1.0");
+        // Then the theme: a shorter name (stereo, .oga before .wav), the
+        // inherited theme, "freedesktop" (also unchosen), a sound switched
+        // off; zmb's own a.wav first.
+        for (const auto &[line, output] : {std::pair{"dialog-warning-big/x", "0.8"}, {"p/x", "1.2"}, {"f/x", "1.4"}, {"off/x", "0"}, {"a/x", "0.6"}})
+            row("theme", line, "signal 15", output);
+        row("", "f/x", "signal 15", "1.4");
         row("./zmb", "no slash", "signal 15", "0.6");
         row("root/usr/bin/zmb", "1/x", "key Escape", "0.3");
         // Enough text to see it drawn.
@@ -129,6 +152,12 @@ private slots:
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_DATA_HOME", m_dir.filePath("home"));
         environment.insert("XDG_DATA_DIRS", m_dir.filePath("none") + ':' + m_dir.filePath("dirs"));
+        // No theme of a real desktop: no schema, or the test's own settings.
+        environment.insert("GSETTINGS_BACKEND", setup == "theme" ? "keyfile" : "memory");
+        if (setup == "theme") {
+            environment.insert("GSETTINGS_SCHEMA_DIR", "/usr/share/glib-2.0/schemas");
+            environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        }
         if (setup == "no server")
             environment.insert("PULSE_SERVER", "unix:/none");
         if (setup == "no display")
@@ -209,7 +238,7 @@ private slots:
         }
         // Generous: under load a sound can start a second or more late.
         const double seconds = output.toDouble();
-        if (seconds > 0)
+        if (seconds > 0 || output == "0")
             QTest::qWait(int(seconds * 1000) + 2000);
         QVERIFY(m_zmb.state() != QProcess::NotRunning);
         if (wayland && seconds > 0) {
