@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "GraphPipeline.h"
 
 #include "OutputSink.h"
@@ -184,9 +185,10 @@ unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
         // audio waits before the sink until the sink has its server. A held
         // output opens ahead of its audio as it is.
         const bool apart = m_audioSink && !holdOutput && GST_STATE(m_audioSink) == GST_STATE_NULL;
-        if (apart) {
+        {
             std::lock_guard lock(m_holdMutex);
-            m_holding = true;
+            m_holding = m_holding || apart;
+            m_holdingAll = apart;
         }
         gst_element_set_locked_state(m_audioSink, apart);
         auto result = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
@@ -194,6 +196,7 @@ unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
             gst_element_set_locked_state(m_audioSink, FALSE);
             if (result != GST_STATE_CHANGE_FAILURE && !gst_element_sync_state_with_parent(m_audioSink))
                 result = GST_STATE_CHANGE_FAILURE;
+            m_outputFailed = result == GST_STATE_CHANGE_FAILURE;
             letOutputThrough();
         }
         m_outputSettled = true;
@@ -203,7 +206,14 @@ unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
 
 unsigned GraphPipeline::changeState(GstState state)
 {
-    return post([this, state](unsigned) { return int(gst_element_set_state(m_pipeline.get(), state)); });
+    return post([this, state](unsigned) {
+        // A sink that could not reach its server is not sent to it again:
+        // libpulse's main loop, made and freed at each attempt, does not
+        // stand many in a row.
+        if (m_outputFailed && state > GST_STATE_READY)
+            return int(GST_STATE_CHANGE_FAILURE);
+        return int(gst_element_set_state(m_pipeline.get(), state));
+    });
 }
 
 unsigned GraphPipeline::seek(gint64 position, bool play)
@@ -370,8 +380,11 @@ void GraphPipeline::onPadAdded(GstElement *, GstPad *pad, gpointer self)
         std::lock_guard lock(graph->m_holdMutex);
         if (graph->m_holding) {
             graph->m_heldPad.reset(GST_PAD(gst_object_ref(pad)));
-            const auto audioData = GstPadProbeType(GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER
-                                                   | GST_PAD_PROBE_TYPE_BUFFER_LIST);
+            // A sink not yet opened takes no format and answers no query:
+            // pulsesink has no main loop of its own until then.
+            const auto audioData = GstPadProbeType(
+                GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST
+                | (graph->m_holdingAll ? GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM : 0));
             graph->m_holdProbe = gst_pad_add_probe(
                 pad, audioData, [](GstPad *, GstPadProbeInfo *, gpointer) { return GST_PAD_PROBE_OK; },
                 nullptr, nullptr);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "GstHandles.h"
@@ -133,7 +134,7 @@ private:
     std::atomic<bool> m_audioLinked{false};
     std::atomic<bool> m_looping{false};
     std::atomic<bool> m_reviving{false};
-    std::atomic<bool> m_outputSettled{true};
+    std::atomic<bool> m_outputSettled{true}, m_outputFailed{false};
     // In nanoseconds, -1 for none; a reading is under way while m_reading.
     std::atomic<gint64> m_position{-1};
     std::atomic<bool> m_reading{false};
@@ -141,6 +142,8 @@ private:
     // thread that exposes the pad, lifted from the owner's thread.
     std::mutex m_holdMutex;
     bool m_holding = false;
+    // Format and queries held as well, while the sink is not yet open.
+    bool m_holdingAll = false;
     GstObjectPtr<GstPad> m_heldPad;
     gulong m_holdProbe = 0;
 };
