@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the silence between consecutive playlist items as heard on the
 // null sink, beside the silence between two paplay runs one after another,
 // and how much of a one-shot sound's end is lost. Names the sound server it

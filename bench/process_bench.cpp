@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up, memory, idle CPU and sound latency of the notifier beside the
 // tools people glue together instead (yad, zenity, paplay, gst-play-1.0),
 // alternating them run by run. Windows are found with xdotool on the X

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The smallest Qt 6 Widgets window with a line of text: what the toolkit
 // alone costs to start and hold in memory, measured beside zmb.
 

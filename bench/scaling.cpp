@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether the widget's cost grows with its work: the time per call early and
 // late in 1024 AddFile calls and in 1,000 PlaySound calls in a row, and the
 // resident memory gained meanwhile. Run it through bench/run.

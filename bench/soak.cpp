@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Long runs of real playback, as a host that embeds the widget for the life
 // of its process does: 2,000 PlaySound calls, and three passes through a
 // 1024-entry playlist. Open descriptors, threads and resident memory are read

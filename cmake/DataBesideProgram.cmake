@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # zimbrel_data_beside_program(TARGET FOLDER SCRIPT COMMENT EXTENSION NAMES...)
 # Runs SCRIPT at build time to make FOLDER/NAME.EXTENSION for every name,
 # in the folder beside zmb; TARGET builds them by default. They install into

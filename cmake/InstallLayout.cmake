@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The installed layout, relative to any prefix (LIBDIR is lib/x86_64-linux-gnu):
 #   lib/zimbrel/zmb, lib/zimbrel/sounds/, lib/zimbrel/numbers/
 #   bin/zmb -> ../lib/zimbrel/zmb

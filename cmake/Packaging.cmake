@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Debian packages: cpack -G DEB in the build folder gives, from the
 # components of the install rules, as Debian splits a library:
 #   zimbrel_1.0.0.1_amd64.deb                   program: zmb, its data, desktop files, man page

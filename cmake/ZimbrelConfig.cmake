@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Zimbrel::MusicList, the sound-list widget library, under the MIT licence.
 set(Zimbrel_LICENSE MIT)
 include(CMakeFindDependencyMacro)

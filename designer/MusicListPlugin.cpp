@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MusicListPlugin.h"
 
 #include "AppIcon.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "OffscreenApplication.h"
 #include "SubMain.h"
 #include "ZMBMain.h"

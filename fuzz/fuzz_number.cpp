@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MusicList.h"
 #include "MusicListProbe.h"
 #include "OffscreenApplication.h"

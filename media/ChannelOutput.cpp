@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ChannelOutput.h"
 
 #include "GraphPipeline.h"

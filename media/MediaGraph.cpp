@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MediaGraph.h"
 
 #include "ChannelOutput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "OutputSink.h"
 
 #include <gst/audio/audio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PlayedOut.h"
 
 #include "GstHandles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SoundLocation.h"
 
 #include "SoundTheme.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ZMBMain.h"
 
 #include "AppIcon.h"

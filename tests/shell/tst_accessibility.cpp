@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <atspi/atspi.h>
 
 #include <QtTest>

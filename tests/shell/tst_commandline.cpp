@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SubMain.h"
 #include "ZMBMain.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "NullSinkRecorder.h"
 #include "SoundSegments.h"
 #include "StoppedServer.h"

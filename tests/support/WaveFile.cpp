@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "WaveFile.h"
 
 #include <QDataStream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Uses the installed widget as any program would: its headers, its library
 // and its exception type across the library boundary. Exits 1 on a failure.
 #include <Zimbrel/MusicList.h>
