@@ -190,7 +190,8 @@ unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
             m_holding = m_holding || apart;
             m_holdingAll = apart;
         }
-        gst_element_set_locked_state(m_audioSink, apart);
+        if (apart)
+            gst_element_set_locked_state(m_audioSink, TRUE);
         auto result = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
         if (apart) {
             gst_element_set_locked_state(m_audioSink, FALSE);
