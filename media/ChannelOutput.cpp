@@ -172,7 +172,7 @@ void ChannelOutput::run()
         if (m_stream == Stream::Playing) {
             if (m_queue.empty() && m_playing.empty() && m_cutAt < 0 && m_heard >= m_cursor) {
                 lock.unlock();
-                restOncePlayedOut();
+                restOncePlayedOut(true);
                 lock.lock();
                 continue;
             }
@@ -237,7 +237,7 @@ bool ChannelOutput::playFromCursor()
     if (m_stream == Stream::Playing && m_cursor - m_heard >= kLeastLead)
         return true;
     if (m_stream == Stream::Playing)
-        restOncePlayedOut();
+        restOncePlayedOut(false);
     if (m_stream == Stream::Closed)
         m_streamStart = m_cursor;
     // With no sound server the sink plays into nothing: the item cannot be
@@ -252,13 +252,13 @@ bool ChannelOutput::playFromCursor()
     return true;
 }
 
-// Once the server has played everything out, the stream closes: an idle list
-// holds no stream and no connection on the server. Asked for something new
-// while its end still plays, it rests paused instead, and the next item
-// resumes it at once.
-void ChannelOutput::restOncePlayedOut()
+// Once the server has played everything out, the stream rests paused, and
+// the next item resumes it at once; an idle list (close) closes it instead,
+// so that it holds no stream and no connection on the server. Asked for
+// something new while its end still plays, it rests paused all the same.
+void ChannelOutput::restOncePlayedOut(bool close)
 {
-    if (waitUntilPlayedOut(m_pipeline.get(), [this] { return !m_news && !m_quit; })) {
+    if (waitUntilPlayedOut(m_pipeline.get(), [this] { return !m_news && !m_quit; }) && close) {
         closeStream();
         return;
     }

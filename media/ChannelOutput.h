@@ -72,7 +72,7 @@ private:
     void run();
     void feed(std::unique_lock<std::mutex> &lock);
     bool playFromCursor();
-    void restOncePlayedOut();
+    void restOncePlayedOut(bool close);
     void closeStream();
     void publishHeard();
     void cutFrom(std::int64_t sample);
