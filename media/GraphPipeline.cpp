@@ -236,14 +236,19 @@ unsigned GraphPipeline::playLooping()
 {
     m_looping = true;
     return post([this](unsigned) {
-        // A segment seek ends each pass with SEGMENT_DONE instead of the end
-        // of stream, and the sink stays open across it.
-        if (!gst_element_seek(m_pipeline.get(), 1.0, GST_FORMAT_TIME,
-                              GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT),
-                              GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_NONE, -1))
+        if (!seekToPassStart(true))
             return kSeekFailed;
         return int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING));
     });
+}
+
+// A segment seek ends each pass with SEGMENT_DONE instead of the end of
+// stream, and the sink stays open across it.
+bool GraphPipeline::seekToPassStart(bool flush)
+{
+    const auto flags = GstSeekFlags(GST_SEEK_FLAG_SEGMENT | (flush ? GST_SEEK_FLAG_FLUSH : 0));
+    return gst_element_seek(m_pipeline.get(), 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, 0,
+                            GST_SEEK_TYPE_NONE, -1);
 }
 
 bool GraphPipeline::reopen()
@@ -265,10 +270,7 @@ void GraphPipeline::reviveLooping()
         int result = kRestCancelled;
         while (latest()) {
             gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
-            if (reopen()
-                && gst_element_seek(m_pipeline.get(), 1.0, GST_FORMAT_TIME,
-                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_SEGMENT),
-                                    GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_NONE, -1)) {
+            if (reopen() && seekToPassStart(true)) {
                 result = int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING));
                 break;
             }
@@ -326,10 +328,7 @@ GstBusSyncReply GraphPipeline::onSyncMessage(GstBus *, GstMessage *message, gpoi
     // reaches the source long before it has been played. Without a flush the
     // next pass follows in the same segment timeline.
     graph->post([graph](unsigned) {
-        return gst_element_seek(graph->m_pipeline.get(), 1.0, GST_FORMAT_TIME, GST_SEEK_FLAG_SEGMENT,
-                                GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_NONE, -1)
-                   ? int(GST_STATE_CHANGE_SUCCESS)
-                   : kSeekFailed;
+        return graph->seekToPassStart(false) ? int(GST_STATE_CHANGE_SUCCESS) : kSeekFailed;
     });
     return GST_BUS_DROP;
 }

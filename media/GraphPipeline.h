@@ -91,6 +91,8 @@ public:
     // Any thread.
     void letOutputThrough();
     bool audioLinked() const { return m_audioLinked; }
+    // Asked to play on and on (playLooping).
+    bool looping() const { return m_looping; }
     // False while the audio sink plays into nothing, having found no output.
     bool reachesOutput() const;
     // False while the audio sink of the file being opened still waits for
@@ -108,6 +110,8 @@ public:
 private:
     GraphPipeline() = default;
     unsigned post(std::function<int(unsigned serial)> change);
+    // On the worker: seeks to the start of a looping stream's next pass.
+    bool seekToPassStart(bool flush);
     // On the worker: from NULL to PAUSED, prerolled, with audio linked anew.
     bool reopen();
     // Posted when a looping stream loses its output: opens it again until

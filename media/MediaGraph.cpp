@@ -179,7 +179,6 @@ bool MediaGraph::RunLooping()
         return false;
     m_posted = m_pipeline->playLooping();
     m_state = Running;
-    m_looping = true;
     return true;
 }
 
@@ -346,7 +345,7 @@ void MediaGraph::handle(GstMessage *message)
         logError(message);
         // A looping stream that lost its server opens again by itself
         // (GraphPipeline::playLooping).
-        if (m_looping && isOutputFailure(message))
+        if (m_pipeline->looping() && isOutputFailure(message))
             break;
         if (m_item)
             m_item->sourceFailed = true;

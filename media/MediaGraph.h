@@ -109,8 +109,8 @@ private:
     // What the bus told, for the current file.
     bool m_failed = false, m_noAudio = false, m_prerolled = false, m_atEnd = false;
     bool m_endBeforeSeek = false;
-    // Rested at its end, with its output let go; looping through RunLooping.
-    bool m_rested = false, m_looping = false;
+    // Rested at its end, with its output let go.
+    bool m_rested = false;
     // Serials of the pipeline's jobs: the last posted (a rest at the end aside),
     // before whose start messages are stale; the last begun and done on the
     // bus; the seek whose target stands for the position until it is done.
