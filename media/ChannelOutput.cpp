@@ -23,9 +23,17 @@ constexpr guint64 kAheadBytes = ChannelOutput::kRate * kBytesPerSample / 50; // 
 // How often heard() is brought up to date while anything plays.
 constexpr auto kPoll = 3ms;
 // A stream with less than this left unheard may run dry before the next item
-// reaches the server; that item then starts a stream of its own once the
-// last one has been played out.
+// reaches the server: silence fills it up to this first, and the server may
+// pass some of the silence unheard, but none of the item.
 constexpr std::int64_t kLeastLead = ChannelOutput::kRate / 50; // 20 ms
+// While an item still to be heard may be followed by one not yet decoded,
+// silence keeps the stream this much beyond the least lead, so that a thread
+// woken late still finds it running. Letting a stream run dry costs more: the
+// server reports a short stream played out late or never, and its next block
+// is placed late. For a second at most while an item is awaited; after that
+// the item starts a stream of its own.
+constexpr std::int64_t kBridgeStep = ChannelOutput::kRate * 6 / 1000; // 6 ms
+constexpr std::int64_t kLongestBridge = ChannelOutput::kRate;
 
 // A cut reaches the server a little after the position says the cut point
 // is heard: closing the stream this much earlier leaves nothing after it.
@@ -176,8 +184,13 @@ void ChannelOutput::run()
                 lock.lock();
                 continue;
             }
+            // An item still to be heard may be followed by one the list has
+            // not sent yet: the stream keeps running under its end.
+            const bool awaited = !m_playing.empty();
             lock.unlock();
             publishHeard();
+            if (awaited && m_stream == Stream::Playing)
+                bridgeTo(kLeastLead + kBridgeStep);
             lock.lock();
             m_wake.wait_for(lock, kPoll);
             continue;
@@ -210,13 +223,15 @@ void ChannelOutput::feed(std::unique_lock<std::mutex> &lock)
         } else {
             if (item->start < 0)
                 item->start = m_cursor;
-            GST_BUFFER_PTS(buffer) = toTime(m_cursor - m_streamStart);
-            GST_BUFFER_DURATION(buffer) = toTime(m_cursor + samples - m_streamStart) - GST_BUFFER_PTS(buffer);
-            m_cursor += samples;
-            gst_app_src_push_buffer(GST_APP_SRC(m_appSrc), buffer);
+            push(buffer, samples);
+            m_bridged = 0;
         }
     } else if (item->sourceFailed || gst_app_sink_is_eos(GST_APP_SINK(item->source.get()))) {
         ended = true;
+    } else if (item->start < 0 && m_stream == Stream::Playing && m_bridged < kLongestBridge) {
+        // The next item is not decoded yet: silence keeps the stream running
+        // until it is, rather than letting it run dry and start anew.
+        bridgeTo(kLeastLead + kBridgeStep);
     }
     lock.lock();
     if (!ended || m_queue.empty() || m_queue.front() != item)
@@ -229,13 +244,18 @@ void ChannelOutput::feed(std::unique_lock<std::mutex> &lock)
 }
 
 // Before an item's first block: the stream plays from the cursor on. A stream
-// that still plays with enough left goes on as it is, so the item follows
-// with no gap; one about to run dry rests first, since a block arriving after
-// the server has run out would be placed too late.
+// that still plays goes on, so the item follows with no gap, or after the
+// silence that keeps its start clear of the server's read position; one that
+// has run dry rests first, since a block arriving after the server has run
+// out would be placed too late.
 bool ChannelOutput::playFromCursor()
 {
-    if (m_stream == Stream::Playing && m_cursor - m_heard >= kLeastLead)
+    if (m_stream == Stream::Playing && m_cursor - m_heard > 0) {
+        // Whatever of the silence the server has already passed is not
+        // heard; the item follows it whole.
+        bridgeTo(kLeastLead);
         return true;
+    }
     if (m_stream == Stream::Playing)
         restOncePlayedOut(false);
     if (m_stream == Stream::Closed)
@@ -252,24 +272,44 @@ bool ChannelOutput::playFromCursor()
     return true;
 }
 
-// Once the server has played everything out, the stream rests paused, and
-// the next item resumes it at once; an idle list (close) closes it instead,
-// so that it holds no stream and no connection on the server. Asked for
-// something new while its end still plays, it rests paused all the same.
+// Once the server has played everything out, the stream rests: it is given
+// up, its connection kept, and the next item opens one anew at once. Resuming
+// a paused one instead would leave its position off what the server plays,
+// which stalled the list. An idle list (close) closes it, so that it holds no
+// stream and no connection on the server; asked for something new while its
+// end still plays, it rests all the same.
 void ChannelOutput::restOncePlayedOut(bool close)
 {
     if (waitUntilPlayedOut(m_pipeline.get(), [this] { return !m_news && !m_quit; }) && close) {
         closeStream();
         return;
     }
-    gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
-    m_heard = m_cursor;
+    closeStream(GST_STATE_READY);
     m_stream = Stream::Resting;
 }
 
-void ChannelOutput::closeStream()
+void ChannelOutput::push(GstBuffer *buffer, std::int64_t samples)
 {
-    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    GST_BUFFER_PTS(buffer) = toTime(m_cursor - m_streamStart);
+    GST_BUFFER_DURATION(buffer) = toTime(m_cursor + samples - m_streamStart) - GST_BUFFER_PTS(buffer);
+    m_cursor += samples;
+    gst_app_src_push_buffer(GST_APP_SRC(m_appSrc), buffer);
+}
+
+void ChannelOutput::bridgeTo(std::int64_t lead)
+{
+    const std::int64_t samples = lead - (m_cursor - m_heard);
+    if (samples <= 0)
+        return;
+    GstBuffer *silence = gst_buffer_new_allocate(nullptr, gsize(samples) * kBytesPerSample, nullptr);
+    gst_buffer_memset(silence, 0, 0, gsize(samples) * kBytesPerSample);
+    push(silence, samples);
+    m_bridged += samples;
+}
+
+void ChannelOutput::closeStream(GstState state)
+{
+    gst_element_set_state(m_pipeline.get(), state);
     m_stream = Stream::Closed;
     // What was fed and not played is gone: the cursor moves on past it.
     m_heard = m_cursor;
@@ -296,8 +336,10 @@ void ChannelOutput::publishHeard()
     }
     gint64 position = 0;
     if (gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0) {
+        // Rounded: the position at the last sample fed, truncated, would be
+        // one short of the cursor for ever, and the stream never heard out.
         const std::int64_t heard = m_streamStart
-                                   + std::int64_t(gst_util_uint64_scale_int(guint64(position), kRate, GST_SECOND));
+                                   + std::int64_t(gst_util_uint64_scale_int_round(guint64(position), kRate, GST_SECOND));
         m_heard = std::clamp(heard, m_heard.load(), m_cursor);
     }
 }

@@ -72,8 +72,10 @@ private:
     void run();
     void feed(std::unique_lock<std::mutex> &lock);
     bool playFromCursor();
+    void push(GstBuffer *buffer, std::int64_t samples);
+    void bridgeTo(std::int64_t lead);
     void restOncePlayedOut(bool close);
-    void closeStream();
+    void closeStream(GstState state = GST_STATE_NULL);
     void publishHeard();
     void cutFrom(std::int64_t sample);
 
@@ -97,6 +99,8 @@ private:
     GstElement *m_appSrc = nullptr, *m_sink = nullptr;
     // The next sample to feed, and the sample at which the open stream began.
     std::int64_t m_cursor = 0, m_streamStart = 0;
+    // Silence fed since the last item's audio.
+    std::int64_t m_bridged = 0;
     std::atomic<std::int64_t> m_heard{0};
 };
 
