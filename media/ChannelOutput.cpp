@@ -189,7 +189,7 @@ void ChannelOutput::run()
             const bool awaited = !m_playing.empty();
             lock.unlock();
             publishHeard();
-            if (awaited && m_stream == Stream::Playing)
+            if (awaited)
                 bridgeTo(kLeastLead + kBridgeStep);
             lock.lock();
             m_wake.wait_for(lock, kPoll);
@@ -228,7 +228,7 @@ void ChannelOutput::feed(std::unique_lock<std::mutex> &lock)
         }
     } else if (item->sourceFailed || gst_app_sink_is_eos(GST_APP_SINK(item->source.get()))) {
         ended = true;
-    } else if (item->start < 0 && m_stream == Stream::Playing && m_bridged < kLongestBridge) {
+    } else if (item->start < 0 && m_bridged < kLongestBridge) {
         // The next item is not decoded yet: silence keeps the stream running
         // until it is, rather than letting it run dry and start anew.
         bridgeTo(kLeastLead + kBridgeStep);
@@ -256,10 +256,9 @@ bool ChannelOutput::playFromCursor()
         bridgeTo(kLeastLead);
         return true;
     }
+    // A closed or resting stream begins anew at the cursor (closeStream).
     if (m_stream == Stream::Playing)
         restOncePlayedOut(false);
-    if (m_stream == Stream::Closed)
-        m_streamStart = m_cursor;
     // With no sound server the sink plays into nothing: the item cannot be
     // played, and the next one tries again.
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE
@@ -296,10 +295,11 @@ void ChannelOutput::push(GstBuffer *buffer, std::int64_t samples)
     gst_app_src_push_buffer(GST_APP_SRC(m_appSrc), buffer);
 }
 
+// A stream that does not play is left as it is: its next item opens it.
 void ChannelOutput::bridgeTo(std::int64_t lead)
 {
     const std::int64_t samples = lead - (m_cursor - m_heard);
-    if (samples <= 0)
+    if (m_stream != Stream::Playing || samples <= 0)
         return;
     GstBuffer *silence = gst_buffer_new_allocate(nullptr, gsize(samples) * kBytesPerSample, nullptr);
     gst_buffer_memset(silence, 0, 0, gsize(samples) * kBytesPerSample);
