@@ -261,8 +261,13 @@ bool ChannelOutput::playFromCursor()
         restOncePlayedOut(false);
     // With no sound server the sink plays into nothing: the item cannot be
     // played, and the next one tries again.
-    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE
-        || !reachesRealOutput(m_sink)) {
+    if (!m_admission.enter([this] { return !m_quit; })) {
+        closeStream();
+        return false;
+    }
+    const auto started = gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING);
+    m_admission.opened();
+    if (started == GST_STATE_CHANGE_FAILURE || !reachesRealOutput(m_sink)) {
         forgetOutputConnection();
         closeStream();
         return false;
@@ -310,6 +315,8 @@ void ChannelOutput::bridgeTo(std::int64_t lead)
 void ChannelOutput::closeStream(GstState state)
 {
     gst_element_set_state(m_pipeline.get(), state);
+    if (state == GST_STATE_NULL)
+        m_admission.left();
     m_stream = Stream::Closed;
     // What was fed and not played is gone: the cursor moves on past it.
     m_heard = m_cursor;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "GstHandles.h"
+#include "ServerAdmission.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -97,6 +98,7 @@ private:
     Stream m_stream = Stream::Closed;
     GstObjectPtr<GstElement> m_pipeline;
     GstElement *m_appSrc = nullptr, *m_sink = nullptr;
+    ServerAdmission m_admission;
     // The next sample to feed, and the sample at which the open stream began.
     std::int64_t m_cursor = 0, m_streamStart = 0;
     // Silence fed since the last item's audio.

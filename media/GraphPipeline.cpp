@@ -37,6 +37,8 @@ bool isAudioPad(GstPad *pad)
 // How long a reopened file may take to preroll, and how long a looping
 // stream waits between attempts to reach an output again.
 constexpr GstClockTime kReopenTimeout = 3 * GST_SECOND;
+// How often the worker looks whether the sink's stream has opened.
+constexpr auto kStreamStep = std::chrono::milliseconds(2);
 constexpr auto kReviveStep = std::chrono::milliseconds(10);
 constexpr int kReviveSteps = 25;
 
@@ -177,51 +179,98 @@ unsigned GraphPipeline::open(const QByteArray &location, bool holdOutput)
     }
     m_position = -1;
     m_outputSettled = !m_audioSink || GST_STATE(m_audioSink) != GST_STATE_NULL;
-    return post([this, location, holdOutput](unsigned) {
+    return post([this, location, holdOutput, wanted = unstopped()](unsigned) {
         m_audioLinked = false;
         g_object_set(m_source, "location", location.constData(), nullptr);
-        // The file is found out while the sink waits for its sound server to
-        // answer, so that the owner learns at once whether it decodes: its
-        // audio waits before the sink until the sink has its server. A held
-        // output opens ahead of its audio as it is.
+        // The file is found out while the sink waits to be admitted to its
+        // sound server and for it to answer, so that the owner learns at once
+        // whether it decodes: its audio waits before the sink until the sink
+        // has its server. A held output opens ahead of its audio as it is.
         const bool apart = m_audioSink && !holdOutput && GST_STATE(m_audioSink) == GST_STATE_NULL;
         {
             std::lock_guard lock(m_holdMutex);
             m_holding = m_holding || apart;
             m_holdingAll = apart;
         }
-        if (apart)
+        if (apart) {
             gst_element_set_locked_state(m_audioSink, TRUE);
+        } else if (!admit(wanted)) {
+            m_outputSettled = true;
+            return int(GST_STATE_CHANGE_FAILURE);
+        }
         auto result = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
         if (apart) {
+            const bool admitted = result != GST_STATE_CHANGE_FAILURE && admit(wanted);
             gst_element_set_locked_state(m_audioSink, FALSE);
-            if (result != GST_STATE_CHANGE_FAILURE && !gst_element_sync_state_with_parent(m_audioSink))
+            if (!admitted || !gst_element_sync_state_with_parent(m_audioSink))
                 result = GST_STATE_CHANGE_FAILURE;
             m_outputFailed = result == GST_STATE_CHANGE_FAILURE;
             letOutputThrough();
         }
         m_outputSettled = true;
+        if (result != GST_STATE_CHANGE_FAILURE)
+            awaitStream(wanted);
+        m_admission.opened();
         return int(result);
     });
 }
 
 unsigned GraphPipeline::changeState(GstState state)
 {
-    return post([this, state](unsigned) {
+    if (state == GST_STATE_NULL)
+        ++m_stops;
+    return post([this, state, wanted = unstopped()](unsigned) {
         // A sink that could not reach its server is not sent to it again:
         // libpulse's main loop, made and freed at each attempt, does not
         // stand many in a row.
         if (m_outputFailed && state > GST_STATE_READY)
             return int(GST_STATE_CHANGE_FAILURE);
-        return int(gst_element_set_state(m_pipeline.get(), state));
+        if (state == GST_STATE_NULL)
+            return int(toNull());
+        const bool fromNull = GST_STATE(m_pipeline.get()) == GST_STATE_NULL;
+        if (!admit(wanted))
+            return int(GST_STATE_CHANGE_FAILURE);
+        const auto result = gst_element_set_state(m_pipeline.get(), state);
+        if (fromNull && result != GST_STATE_CHANGE_FAILURE)
+            awaitStream(wanted);
+        m_admission.opened();
+        return int(result);
     });
+}
+
+std::function<bool()> GraphPipeline::unstopped() const
+{
+    return [this, stops = m_stops.load()] { return m_stops == stops; };
+}
+
+bool GraphPipeline::admit(const std::function<bool()> &wanted)
+{
+    if (!m_audioSink)
+        return true;
+    m_outputError = false;
+    return m_admission.enter(wanted);
+}
+
+void GraphPipeline::awaitStream(const std::function<bool()> &wanted)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(kReopenTimeout);
+    while (m_audioSink && wanted() && !m_outputError && !outputStreamOpen(m_pipeline.get())
+           && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(kStreamStep);
+}
+
+GstStateChangeReturn GraphPipeline::toNull()
+{
+    const auto result = gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    m_admission.left();
+    return result;
 }
 
 unsigned GraphPipeline::seek(gint64 position, bool play)
 {
-    return post([this, position, play](unsigned) {
+    return post([this, position, play, wanted = unstopped()](unsigned) {
         // Resting at its end, the stream let its output go.
-        if (GST_STATE(m_pipeline.get()) == GST_STATE_NULL && !reopen())
+        if (GST_STATE(m_pipeline.get()) == GST_STATE_NULL && !reopen(wanted))
             return kSeekFailed;
         if (!gst_element_seek_simple(m_pipeline.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH,
                                      position))
@@ -251,13 +300,18 @@ bool GraphPipeline::seekToPassStart(bool flush)
                             GST_SEEK_TYPE_NONE, -1);
 }
 
-bool GraphPipeline::reopen()
+bool GraphPipeline::reopen(const std::function<bool()> &wanted)
 {
     m_audioLinked = false;
-    return gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE
-           && gst_element_get_state(m_pipeline.get(), nullptr, nullptr, kReopenTimeout)
-                  == GST_STATE_CHANGE_SUCCESS
-           && m_audioLinked && reachesOutput();
+    if (!admit(wanted))
+        return false;
+    // Prerolled, the sink has its stream.
+    const bool opened = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE
+                        && gst_element_get_state(m_pipeline.get(), nullptr, nullptr, kReopenTimeout)
+                               == GST_STATE_CHANGE_SUCCESS
+                        && m_audioLinked && reachesOutput();
+    m_admission.opened();
+    return opened;
 }
 
 void GraphPipeline::reviveLooping()
@@ -269,8 +323,8 @@ void GraphPipeline::reviveLooping()
         const auto latest = [this, serial] { return m_serial == serial; };
         int result = kRestCancelled;
         while (latest()) {
-            gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
-            if (reopen() && seekToPassStart(true)) {
+            toNull();
+            if (reopen(latest) && seekToPassStart(true)) {
                 result = int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING));
                 break;
             }
@@ -318,6 +372,7 @@ GstBusSyncReply GraphPipeline::onSyncMessage(GstBus *, GstMessage *message, gpoi
 {
     auto *graph = static_cast<GraphPipeline *>(self);
     if (isOutputFailure(message)) {
+        graph->m_outputError = true;
         forgetOutputConnection();
         if (graph->m_looping)
             graph->reviveLooping();
@@ -341,7 +396,7 @@ unsigned GraphPipeline::restOncePlayedOut()
         const auto latest = [this, serial] { return m_serial == serial; };
         if (!waitUntilPlayedOut(m_pipeline.get(), latest))
             return kRestCancelled;
-        return int(gst_element_set_state(m_pipeline.get(), GST_STATE_NULL));
+        return int(toNull());
     });
 }
 

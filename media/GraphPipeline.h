@@ -2,6 +2,7 @@
 #pragma once
 
 #include "GstHandles.h"
+#include "ServerAdmission.h"
 
 #include <QByteArray>
 
@@ -112,8 +113,21 @@ private:
     unsigned post(std::function<int(unsigned serial)> change);
     // On the worker: seeks to the start of a looping stream's next pass.
     bool seekToPassStart(bool flush);
-    // On the worker: from NULL to PAUSED, prerolled, with audio linked anew.
-    bool reopen();
+    // On the worker: from NULL to PAUSED, prerolled, with audio linked anew,
+    // unless wanted() turns false while the sink waits to be admitted.
+    bool reopen(const std::function<bool()> &wanted);
+    // Whether no stop has been asked for since this call; a job posted with
+    // it gives up waiting for the sound server once one is.
+    std::function<bool()> unstopped() const;
+    // On the worker, around a change that may take the sink up from NULL:
+    // admit waits for the sink's admission to its server (false: given up,
+    // the sink stays at NULL); once the change is made, awaitStream waits
+    // for its stream to open (or fail, or a few seconds), and the admission's
+    // turn passes on when the job is done with it.
+    bool admit(const std::function<bool()> &wanted);
+    void awaitStream(const std::function<bool()> &wanted);
+    // On the worker: to NULL, which ends the sink's connection.
+    GstStateChangeReturn toNull();
     // Posted when a looping stream loses its output: opens it again until
     // an output takes it, then plays on from the start of a pass.
     void reviveLooping();
@@ -139,6 +153,12 @@ private:
     std::atomic<bool> m_looping{false};
     std::atomic<bool> m_reviving{false};
     std::atomic<bool> m_outputSettled{true}, m_outputFailed{false};
+    // Set when the sink reports that it lost its server or found none.
+    std::atomic<bool> m_outputError{false};
+    // Stops asked for so far (changeState(NULL), release).
+    std::atomic<unsigned> m_stops{0};
+    // The worker's alone, and the destructor's.
+    ServerAdmission m_admission;
     // In nanoseconds, -1 for none; a reading is under way while m_reading.
     std::atomic<gint64> m_position{-1};
     std::atomic<bool> m_reading{false};

@@ -94,6 +94,35 @@ bool reachesRealOutput(GstElement *sink)
     return real;
 }
 
+GstObjectPtr<GstElement> findAudioSink(GstElement *pipeline)
+{
+    GstObjectPtr<GstElement> found;
+    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(pipeline));
+    GValue item = G_VALUE_INIT;
+    while (!found && gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        auto *element = GST_ELEMENT(g_value_get_object(&item));
+        if (GST_IS_AUDIO_BASE_SINK(element))
+            found.reset(GST_ELEMENT(gst_object_ref(element)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+    return found;
+}
+
+bool outputStreamOpen(GstElement *pipeline)
+{
+    const GstObjectPtr<GstElement> sink = findAudioSink(pipeline);
+    if (!sink)
+        return false;
+    GstObjectPtr<GstAudioRingBuffer> ring;
+    GST_OBJECT_LOCK(sink.get());
+    if (auto *held = GST_AUDIO_BASE_SINK(sink.get())->ringbuffer)
+        ring.reset(GST_AUDIO_RING_BUFFER(gst_object_ref(held)));
+    GST_OBJECT_UNLOCK(sink.get());
+    return ring && gst_audio_ring_buffer_is_acquired(ring.get());
+}
+
 bool isOutputFailure(GstMessage *message)
 {
     GstObject *source = GST_MESSAGE_SRC(message);

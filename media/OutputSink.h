@@ -26,6 +26,14 @@ void forgetOutputConnection();
 // plays into a fake sink, which nobody hears. Any thread.
 bool reachesRealOutput(GstElement *sink);
 
+// The audio sink in pipeline, also one inside autoaudiosink; nullptr for none.
+GstObjectPtr<GstElement> findAudioSink(GstElement *pipeline);
+
+// Whether the audio sink in pipeline has its stream open on the server. It
+// opens as the stream's format reaches the sink, on a streaming thread; this
+// waits for the sink's lock, never for the server.
+bool outputStreamOpen(GstElement *pipeline);
+
 // Whether message says that an audio sink lost its sound server, or never
 // reached one.
 bool isOutputFailure(GstMessage *message);

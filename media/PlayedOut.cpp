@@ -2,6 +2,7 @@
 #include "PlayedOut.h"
 
 #include "GstHandles.h"
+#include "OutputSink.h"
 
 #include <gst/audio/audio.h>
 
@@ -16,22 +17,6 @@ namespace {
 // often than every 10 ms.
 constexpr std::chrono::milliseconds kPollInterval{2};
 constexpr std::chrono::milliseconds kLimit{1000};
-
-GstObjectPtr<GstElement> findAudioSink(GstElement *pipeline)
-{
-    GstObjectPtr<GstElement> found;
-    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(pipeline));
-    GValue item = G_VALUE_INIT;
-    while (!found && gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
-        auto *element = GST_ELEMENT(g_value_get_object(&item));
-        if (GST_IS_AUDIO_BASE_SINK(element))
-            found.reset(GST_ELEMENT(gst_object_ref(element)));
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(elements);
-    return found;
-}
 
 bool playedOut(GstAudioBaseSink *sink)
 {
