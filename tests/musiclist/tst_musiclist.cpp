@@ -691,13 +691,18 @@ private slots:
     }
 
     // Ten graphs at a time, stopped or released from before the end of their
-    // 20 ms tone to after their rest. A pipeline left behind keeps the
-    // descriptors of its bus.
+    // 20 ms tone to after their rest, faster than a busy server opens their
+    // streams. A pipeline left behind keeps the descriptors of its bus; one
+    // still waiting for its stream holds threads.
+    void stopsAroundEnd_leaveNothingAboveNull_data() { addServerRows(); }
     void stopsAroundEnd_leaveNothingAboveNull()
     {
+        useRowServer();
         evictPreparations();
-        const qsizetype descriptors = entries("/proc/self/fd");
+        const qsizetype descriptors = entries("/proc/self/fd"), threads = entries("/proc/self/task");
+        qsizetype mostThreads = threads;
         for (int round = 0; round < 100; ++round) {
+            mostThreads = std::max(mostThreads, entries("/proc/self/task"));
             std::vector<std::shared_ptr<MediaGraph>> graphs(10);
             for (auto &graph : graphs) {
                 graph = MediaGraph::create();
@@ -714,6 +719,7 @@ private slots:
         const QString own = u"process.id = \"%1\""_s.arg(QCoreApplication::applicationPid());
         QTRY_VERIFY_WITH_TIMEOUT(!pactl("clients").contains(own), 10000);
         QVERIFY(entries("/proc/self/fd") < descriptors + 20);
+        QVERIFY2(mostThreads < threads + 60, qPrintable(u"%1 -> %2"_s.arg(threads).arg(mostThreads)));
     }
 
     void preparations_holdTwoAtMost()
@@ -785,7 +791,7 @@ private slots:
                                added = findTone(heard, 1600, 0.08);
         QVERIFY2(worstTick < 100, qPrintable(QString::number(worstTick)));
         QVERIFY(!loop.isEmpty() && loop.first().start <= 1.0);
-        QVERIFY(!items.isEmpty() && items.first().start < 0.5 && !added.isEmpty() && !music.isEmpty());
+        QVERIFY2(!items.isEmpty() && items.first().start < 0.5 && !added.isEmpty() && !music.isEmpty(), qPrintable(describe(items) + " | " + describe(added) + " | " + describe(music)));
         // Every sound started once the recording ran is heard.
         QVERIFY2(shots.size() >= std::count_if(soundCalls.begin(), soundCalls.end(), [&](double call) { return call > recorded; }),
                  describe(shots));
