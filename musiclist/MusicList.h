@@ -32,6 +32,12 @@ class MediaGraph;
 // Failures: members that start playback or fill the playlist return false and
 // never throw; stop members never fail. Position() alone throws.
 //
+// The sound server: a channel holds its connection only while it sounds. The
+// process takes a connection only while it holds one of the slots that every
+// Zimbrel program of the user shares (files in $XDG_RUNTIME_DIR/zimbrel), so
+// that many of them sounding at once never find the server full; a sound
+// that finds every slot taken starts as soon as one is free, within 10 s.
+//
 // File names are local paths, never URLs. A "short name" is completed to
 // Folder() + name + Dilation() wherever completion applies, and only while a
 // folder is set (see FoldMus).
