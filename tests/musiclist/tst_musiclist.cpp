@@ -778,6 +778,9 @@ private slots:
         NullSinkRecorder recorder;
         QVERIFY2(recorder.start(), qPrintable(recorder.error()));
         const double recorded = clock.elapsed() / 1000.0;
+        // The recording's first sample can trail this clock by tens of ms on
+        // a busy machine: the next sound counted is called well inside it.
+        sounds.start(400);
         // The list goes on, then a new one starts.
         QTest::qWait(600);
         QVERIFY(list.Init(20) && list.AddFile(path("r/added.wav")));
@@ -790,7 +793,7 @@ private slots:
                                shots = findTone(heard, 1000, 0.08), music = findTone(heard, 1300, 0.08),
                                added = findTone(heard, 1600, 0.08);
         QVERIFY2(worstTick < 100, qPrintable(QString::number(worstTick)));
-        QVERIFY(!loop.isEmpty() && loop.first().start <= 1.0);
+        QVERIFY2(!loop.isEmpty() && loop.first().start <= 1.0, qPrintable(describe(loop)));
         QVERIFY2(!items.isEmpty() && items.first().start < 0.5 && !added.isEmpty() && !music.isEmpty(), qPrintable(describe(items) + " | " + describe(added) + " | " + describe(music)));
         // Every sound started once the recording ran is heard.
         QVERIFY2(shots.size() >= std::count_if(soundCalls.begin(), soundCalls.end(), [&](double call) { return call > recorded; }),
