@@ -324,6 +324,8 @@ void GraphPipeline::reviveLooping()
         int result = kRestCancelled;
         while (latest()) {
             toNull();
+            // The connection the loop had went with its server.
+            useCurrentConnection(m_audioSink);
             if (reopen(latest) && seekToPassStart(true)) {
                 result = int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING));
                 break;

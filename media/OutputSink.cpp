@@ -57,17 +57,32 @@ void configureOutputSink(GstElement *element)
     gst_audio_base_sink_set_slave_method(sink, GST_AUDIO_BASE_SINK_SLAVE_CUSTOM);
 }
 
+void useCurrentConnection(GstElement *sink)
+{
+    if (!sink || !g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "client-name"))
+        return;
+    const int connection = g_connection;
+    if (connection == 0)
+        return;
+    // The name a sink was made with, before any suffix given here.
+    static GQuark const madeAs = g_quark_from_static_string("zimbrel-client-name");
+    auto *base = static_cast<const gchar *>(g_object_get_qdata(G_OBJECT(sink), madeAs));
+    if (!base) {
+        gchar *client = nullptr;
+        g_object_get(sink, "client-name", &client, nullptr);
+        g_object_set_qdata_full(G_OBJECT(sink), madeAs, client ? client : g_strdup("Zimbrel"), g_free);
+        base = static_cast<const gchar *>(g_object_get_qdata(G_OBJECT(sink), madeAs));
+    }
+    g_autofree gchar *renamed = g_strdup_printf("%s (%d)", base, connection + 1);
+    g_object_set(sink, "client-name", renamed, nullptr);
+}
+
 GstObjectPtr<GstElement> makeOutputSink(bool placed)
 {
     GstObjectPtr<GstElement> sink = adoptFloating(gst_element_factory_make("pulsesink", nullptr));
     if (!sink)
         return adoptFloating(gst_element_factory_make("autoaudiosink", nullptr));
-    if (const int connection = g_connection) {
-        g_autofree gchar *client = nullptr;
-        g_object_get(sink.get(), "client-name", &client, nullptr);
-        g_autofree gchar *renamed = g_strdup_printf("%s (%d)", client ? client : "Zimbrel", connection + 1);
-        g_object_set(sink.get(), "client-name", renamed, nullptr);
-    }
+    useCurrentConnection(sink.get());
     if (placed)
         configureOutputSink(sink.get());
     return sink;
