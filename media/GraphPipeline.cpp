@@ -263,6 +263,8 @@ GstStateChangeReturn GraphPipeline::toNull()
 {
     const auto result = gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     m_admission.left();
+    // Reopened later, the sink must not rejoin a connection that lost its server.
+    useCurrentConnection(m_audioSink);
     return result;
 }
 
@@ -324,8 +326,6 @@ void GraphPipeline::reviveLooping()
         int result = kRestCancelled;
         while (latest()) {
             toNull();
-            // The connection the loop had went with its server.
-            useCurrentConnection(m_audioSink);
             if (reopen(latest) && seekToPassStart(true)) {
                 result = int(gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING));
                 break;

@@ -59,21 +59,13 @@ void configureOutputSink(GstElement *element)
 
 void useCurrentConnection(GstElement *sink)
 {
-    if (!sink || !g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "client-name"))
-        return;
+    GParamSpec *name = sink ? g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "client-name") : nullptr;
     const int connection = g_connection;
-    if (connection == 0)
+    if (!name || connection == 0)
         return;
-    // The name a sink was made with, before any suffix given here.
-    static GQuark const madeAs = g_quark_from_static_string("zimbrel-client-name");
-    auto *base = static_cast<const gchar *>(g_object_get_qdata(G_OBJECT(sink), madeAs));
-    if (!base) {
-        gchar *client = nullptr;
-        g_object_get(sink, "client-name", &client, nullptr);
-        g_object_set_qdata_full(G_OBJECT(sink), madeAs, client ? client : g_strdup("Zimbrel"), g_free);
-        base = static_cast<const gchar *>(g_object_get_qdata(G_OBJECT(sink), madeAs));
-    }
-    g_autofree gchar *renamed = g_strdup_printf("%s (%d)", base, connection + 1);
+    // Numbered from the name every sink starts with, however often renamed.
+    const gchar *base = g_value_get_string(g_param_spec_get_default_value(name));
+    g_autofree gchar *renamed = g_strdup_printf("%s (%d)", base ? base : "Zimbrel", connection + 1);
     g_object_set(sink, "client-name", renamed, nullptr);
 }
 

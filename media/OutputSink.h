@@ -22,9 +22,10 @@ GstObjectPtr<GstElement> makeOutputSink(bool placed);
 // sinks made from then on open a connection of their own. Any thread.
 void forgetOutputConnection();
 
-// Gives a pulsesink made before the last forgetOutputConnection the client
-// name of the sinks made since, so that it reopens on a connection of its own
-// rather than on one that lost its server. Only while the sink is in NULL.
+// Gives a pulsesink the client name of the sinks made since the last
+// forgetOutputConnection, so that one made before it reopens on a connection
+// of its own rather than on one that lost its server. Only while the sink is
+// in NULL or READY.
 void useCurrentConnection(GstElement *sink);
 
 // Whether a sink reached a real output: autoaudiosink, having found none,
